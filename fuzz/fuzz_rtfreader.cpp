@@ -1,0 +1,114 @@
+// Feeds arbitrary bytes to the RTF reader. Beyond not crashing, hanging or
+// leaking, every input must satisfy what the editor relies on: no character
+// QTextDocument treats as structure comes out of the reader, the text never
+// grows beyond the input, and writing the result and reading it back gives
+// the same text with the same formatting.
+#include "platform/rtfreader.h"
+#include "platform/rtfwriter.h"
+
+#include <QGuiApplication>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void fail(const char *what)
+{
+    std::fprintf(stderr, "fuzz_rtfreader: %s\n", what);
+    std::abort();
+}
+
+struct Run
+{
+    QString text;
+    QString family;
+    qreal points;
+    int weight;
+    bool italic, underline, strike;
+    QString foreground, background;
+
+    bool operator==(const Run &o) const
+    {
+        return text == o.text && family == o.family && points == o.points && weight == o.weight
+            && italic == o.italic && underline == o.underline && strike == o.strike
+            && foreground == o.foreground && background == o.background;
+    }
+};
+
+// The document as (character, format) pairs with defaults resolved, one
+// entry per character so that how Qt splits fragments does not matter.
+QList<Run> describe(const QTextDocument &doc)
+{
+    QList<Run> out;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (block != doc.begin())
+            out.append(Run{QStringLiteral("\n"), {}, 0, 0, false, false, false, {}, {}});
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            const QStringList families = f.fontFamilies().toStringList();
+            Run run{{},
+                    families.isEmpty() ? doc.defaultFont().family() : families.first(),
+                    f.fontPointSize() > 0 ? f.fontPointSize() : doc.defaultFont().pointSizeF(),
+                    f.fontWeight(),
+                    f.fontItalic(),
+                    f.fontUnderline(),
+                    f.fontStrikeOut(),
+                    f.foreground().style() == Qt::NoBrush ? QString() : f.foreground().color().name(),
+                    f.background().style() == Qt::NoBrush ? QString() : f.background().color().name()};
+            for (const QChar ch : it.fragment().text()) {
+                run.text = QString(ch);
+                out.append(run);
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    QTextDocument doc;
+    QTextCursor cursor(&doc);
+    const bool isRtf = rtf::insert(cursor, input);
+    if (isRtf != rtf::isRtf(input))
+        fail("insert() and isRtf() disagree");
+    if (!isRtf)
+        return 0;
+
+    qsizetype characters = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        characters += text.size() + 1;
+        for (const QChar ch : text) {
+            const char16_t c = ch.unicode();
+            if (c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC || c == '\r'
+                || c == '\n')
+                fail("structural character in the text");
+        }
+    }
+    if (characters > qsizetype(size) + 1)
+        fail("more text than input");
+
+    QTextDocument back;
+    QTextCursor backCursor(&back);
+    rtf::insert(backCursor, rtf::write(doc));
+    if (!(describe(back) == describe(doc)))
+        fail("writing and reading back changed the document");
+    return 0;
+}

@@ -1,0 +1,270 @@
+#include "document/documentwindow.h"
+
+#include "editing/findform.h"
+#include "files/commondialog.h"
+#include "frame/mainwindow.h"
+#include "html/viewerwindow.h"
+#include "platform/atomicfile.h"
+#include "platform/errors.h"
+#include "platform/richtextbox.h"
+#include "platform/settingsstore.h"
+#include "platform/twips.h"
+#include "platform/ui.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTextDocument>
+
+namespace document {
+
+using platform::ignoreErrors;
+using platform::twipsToPixelsX;
+using platform::twipsToPixelsY;
+
+const QString kScriptFilter = QStringLiteral(
+    "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
+    "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
+    "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|Config Files (*.cfg)|*.cfg|TEMP Files (*.tmp)|"
+    "*.tmp|ALL Files (*.*)|*.*");
+const QString kShortScriptFilter = QStringLiteral(
+    "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
+    "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
+    "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|TEMP Files (*.tmp)|*.tmp|ALL Files (*.*)|*.*");
+
+namespace {
+
+QLabel *makeLabel(QWidget *parent, const char *name, int l, int t, int w, int h)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
+    label->setAutoFillBackground(true);
+    label->setBackgroundRole(QPalette::Window);
+    label->setForegroundRole(QPalette::WindowText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setContentsMargins(0, 0, 0, 0);
+    QFont f = label->font();
+    f.setPointSizeF(7.5);
+    label->setFont(f);
+    return label;
+}
+
+} // namespace
+
+DocumentWindow::DocumentWindow(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmDocument"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    lblCurrLineNo = makeLabel(this, "lblCurrLineNo", 0, 0, 1365, 315);
+    linetotal = makeLabel(this, "linetotal", 1080, 2520, 2775, 375);
+    filesize = makeLabel(this, "filesize", 360, 2280, 3975, 375);
+    filesize->setVisible(false);
+
+    rtfText = new platform::RichTextBox(this);
+    rtfText->setObjectName(QStringLiteral("rtfText"));
+    rtfText->setGeometry(twipsToPixelsX(120), twipsToPixelsY(120), twipsToPixelsX(3000),
+                         twipsToPixelsY(1995));
+    rtfText->setAccessibleName(QStringLiteral("Document text"));
+    setFocusProxy(rtfText);
+
+    connect(rtfText, &platform::RichTextBox::Change, this, &DocumentWindow::rtfText_Change);
+    connect(rtfText, &platform::RichTextBox::SelChange, this, &DocumentWindow::rtfText_SelChange);
+    connect(rtfText, &platform::RichTextBox::KeyDown, this, &DocumentWindow::rtfText_KeyDown);
+    connect(rtfText, &platform::RichTextBox::MouseDown, this, &DocumentWindow::rtfText_MouseDown);
+
+    // Design client area 4680 by 3195 twips.
+    resize(twipsToPixelsX(4680), twipsToPixelsY(3195));
+    Load();
+}
+
+DocumentWindow::~DocumentWindow() = default;
+
+QString DocumentWindow::caption() const
+{
+    return windowTitle();
+}
+
+void DocumentWindow::setCaption(const QString &caption)
+{
+    setWindowTitle(caption);
+    if (QMdiSubWindow *sub = subWindow())
+        sub->setWindowTitle(caption);
+}
+
+bool DocumentWindow::hasFile() const
+{
+    return caption().left(8) != QLatin1String("Untitled");
+}
+
+QMdiSubWindow *DocumentWindow::subWindow() const
+{
+    return qobject_cast<QMdiSubWindow *>(parentWidget());
+}
+
+QSize DocumentWindow::sizeHint() const
+{
+    return QSize(twipsToPixelsX(4680), twipsToPixelsY(3195));
+}
+
+bool DocumentWindow::hasUnsavedEdits() const
+{
+    return rtfText->document()->isModified();
+}
+
+void DocumentWindow::markSaved()
+{
+    rtfText->document()->setModified(false);
+}
+
+// ---------------------------------------------------------------- Load
+
+void DocumentWindow::Load()
+{
+    frame::MainWindow *w = frame::frmMain();
+    ignoreErrors([this] { Resize(); });
+    if (!w)
+        return;
+    ignoreErrors([w] {
+        w->menuItem(QStringLiteral("mnuhtmlpreview"))->setEnabled(true);
+        w->quickItem(QStringLiteral("mnuhtmlpreview"))->setEnabled(true);
+    });
+    ignoreErrors([w] {
+        w->menuItem(QStringLiteral("mnuhtmltags"))->setVisible(true);
+        w->quickItem(QStringLiteral("mnuhtmltags"))->setVisible(true);
+    });
+    ignoreErrors([w] { w->menuItem(QStringLiteral("mnuautoinsert"))->setEnabled(true); });
+    ignoreErrors([w] {
+        w->menuItem(QStringLiteral("mnuedit"))->setVisible(true);
+        w->quickItem(QStringLiteral("mnuedit"))->setVisible(true);
+    });
+    ignoreErrors([this] { filesize->setVisible(true); });
+}
+
+// ---------------------------------------------------------------- Resize
+
+void DocumentWindow::Resize()
+{
+    // The three read-outs in a row along the top edge.
+    ignoreErrors([this] { filesize->move(twipsToPixelsX(4000), twipsToPixelsY(5)); });
+    ignoreErrors([this] { linetotal->move(twipsToPixelsX(1700), twipsToPixelsY(5)); });
+    ignoreErrors([this] { lblCurrLineNo->move(twipsToPixelsX(100), twipsToPixelsY(5)); });
+    // The text fills the rest; a window too small keeps the text where it
+    // was.
+    const float clientW = float(platform::pixelsToTwipsX(width()));
+    const float clientH = float(platform::pixelsToTwipsY(height()));
+    const float textW = clientW - 100.0f;
+    const float textH = clientH - 200.0f;
+    if (textW < 0 || textH < 0)
+        return;
+    rtfText->setGeometry(twipsToPixelsX(60), twipsToPixelsY(200), twipsToPixelsX(textW),
+                         twipsToPixelsY(textH));
+    if (textW - 400.0f < 0)
+        return;
+    ignoreErrors([&] { rtfText->setRightMargin(int(textW - 400.0f)); });
+}
+
+void DocumentWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Resize();
+}
+
+// ---------------------------------------------------------------- closing
+
+void DocumentWindow::closeEvent(QCloseEvent *event)
+{
+    if (closePrompt())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool DocumentWindow::closePrompt()
+{
+    frame::MainWindow *w = frame::frmMain();
+    // Ask while the changed marker is set, and also when this document's
+    // own text has edits not saved, so that no typed text is lost without
+    // a question.
+    const bool markerSet = w && w->panelText(2) == QLatin1String("File - Changed");
+    if (markerSet || hasUnsavedEdits()) {
+        const platform::Answer answer = platform::ui().messageBox(
+            w, QStringLiteral(" Do You Want To Save Changes?"), QStringLiteral("File Has Changed"),
+            platform::Buttons::YesNo, platform::Icon::None);
+        if (answer == platform::Answer::Yes && !saveOnClose())
+            return false; // nothing was saved: the window stays open
+    }
+    ignoreErrors([] { html::closePageViewer(); });
+    if (w)
+        w->framclean();
+    return true;
+}
+
+bool DocumentWindow::writeDocumentFile(const QString &path)
+{
+    QString error;
+    const QByteArray bytes = rtfText->encodedText();
+    if (!platform::writeFileAtomically(path, bytes, &error)) {
+        platform::ui().messageBox(frame::frmMain(),
+                                  QStringLiteral("Cannot save %1\n%2").arg(path, error),
+                                  platform::appTitle(), platform::Buttons::OK,
+                                  platform::Icon::Warning);
+        return false;
+    }
+    markSaved();
+    return true;
+}
+
+bool DocumentWindow::saveOnClose()
+{
+    frame::MainWindow *w = frame::frmMain();
+    files::CommonDialog &dlg = w->dlgCommonDialog();
+    try {
+        if (hasFile()) {
+            dlg.setFileName(caption());
+            dlg.setFilter(kShortScriptFilter);
+            dlg.setDialogTitle(QStringLiteral("Save Changes"));
+            dlg.setCancelError(true);
+            setCaption(dlg.FileName());
+            if (dlg.FileName().isEmpty())
+                return false;
+            if (!writeDocumentFile(dlg.FileName()))
+                return false;
+            setCaption(dlg.FileName());
+            return true;
+        }
+        dlg.setDialogTitle(QStringLiteral("Save As"));
+        dlg.setCancelError(true);
+        dlg.setFilter(kScriptFilter);
+        dlg.ShowSave();
+        if (dlg.FileName().isEmpty())
+            return false;
+        if (!writeDocumentFile(dlg.FileName()))
+            return false;
+        setCaption(dlg.FileName());
+        return true;
+    } catch (const platform::ControlError &) {
+        return false; // Cancel: nothing written
+    }
+}
+
+// ---------------------------------------------------------------- Quick Link
+
+void DocumentWindow::rtfText_MouseDown(int button, int, int x, int y)
+{
+    frame::MainWindow *w = frame::frmMain();
+    if (!w)
+        return;
+    ignoreErrors([&] {
+        QAction *off = w->menuItem(QStringLiteral("mnqloff"));
+        if (off && off->isChecked())
+            return;
+        editing::FindForm *form = w->frmlink();
+        if (button == 2)
+            form->mnun()->popup(rtfText->viewport()->mapToGlobal(QPoint(x, y)));
+    });
+}
+
+} // namespace document

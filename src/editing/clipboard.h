@@ -1,0 +1,8 @@
+#pragma once
+
+namespace editing {
+
+void registerClipboardCommands();
+void registerTextSizeCommands();
+
+} // namespace editing

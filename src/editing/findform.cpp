@@ -1,0 +1,159 @@
+#include "editing/findform.h"
+
+#include "document/documentwindow.h"
+#include "frame/commands.h"
+#include "frame/mainwindow.h"
+#include "platform/errors.h"
+#include "platform/richtextbox.h"
+#include "platform/twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+namespace editing {
+
+using platform::ignoreErrors;
+using platform::twipsToPixelsX;
+using platform::twipsToPixelsY;
+
+namespace {
+QRect twipsRect(int l, int t, int w, int h)
+{
+    return QRect(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
+}
+} // namespace
+
+int &quickLinkCounter()
+{
+    static int counter = 0;
+    return counter;
+}
+
+FindForm::FindForm(QWidget *owner) : QWidget(owner, Qt::Tool)
+{
+    setObjectName(QStringLiteral("frmlink"));
+    setWindowTitle(QStringLiteral("Find"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(twipsToPixelsX(3165), twipsToPixelsY(1290));
+
+    Label1 = new QLabel(QStringLiteral("Find What?"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(120, 120, 855, 255));
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twipsRect(1080, 120, 1935, 285));
+    Label1->setBuddy(Text1);
+    Command3 = new QPushButton(QStringLiteral("&Find"), this);
+    Command3->setObjectName(QStringLiteral("Command3"));
+    Command3->setGeometry(twipsRect(120, 720, 735, 375));
+    Command1 = new QPushButton(QStringLiteral("Find &Next"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(twipsRect(1080, 720, 855, 375));
+    Command2 = new QPushButton(QStringLiteral("&Close"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setGeometry(twipsRect(2160, 720, 855, 375));
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+
+    connect(Command3, &QPushButton::clicked, this, &FindForm::Command3_Click);
+    connect(Command1, &QPushButton::clicked, this, &FindForm::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &FindForm::Command2_Click);
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Command1->setEnabled(true); });
+
+    // The Quick Link menu, built afresh with the form.
+    m_mnun = new QMenu(this);
+    m_mnun->setObjectName(QStringLiteral("mnun"));
+    m_menus = frame::buildQuickLinkMenus(m_mnun);
+    frame::connectMenuCommands(m_menus, frame::Tree::QuickLink, this);
+
+    // Load: the box gets the active document's selected text.
+    ignoreErrors([this] { Text1->setText(frame::frmMain()->requireText().SelText()); });
+    if (Text1->text().isEmpty())
+        Command1->setEnabled(false);
+}
+
+FindForm::~FindForm() = default;
+
+void FindForm::showFromMainMenu()
+{
+    frame::MainWindow *w = frame::frmMain();
+    if (!w->activeText())
+        return;
+    ignoreErrors([&] { Text1->setText(w->requireText().SelText()); });
+    if (parentWidget() != w)
+        setParent(w, Qt::Tool);
+    setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    show();
+    raise();
+    activateWindow();
+}
+
+void FindForm::showFromQuickLink()
+{
+    if (parentWidget())
+        setParent(nullptr, Qt::Tool);
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    // Outer size 220 by 100 pixels.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    setFixedSize(220 - frame.width(), 100 - frame.height());
+    move(300, 200);
+    show();
+}
+
+void FindForm::Command3_Click()
+{
+    frame::MainWindow *w = frame::frmMain();
+    if (!w->activeText())
+        return;
+    ignoreErrors([&] { m_searchText = Text1->text(); });
+    ignoreErrors([&] { w->requireText().SetFocus(); });
+    ignoreErrors([&] { w->requireText().Find(m_searchText); });
+}
+
+void FindForm::Command1_Click()
+{
+    frame::MainWindow *w = frame::frmMain();
+    if (!w->activeText())
+        return;
+    // The next search starts where the current match ends, so no match
+    // is skipped.
+    ignoreErrors([&] {
+        platform::RichTextBox &box = w->requireText();
+        box.setSelStart(box.SelStart() + box.SelLength());
+    });
+    ignoreErrors([&] {
+        platform::RichTextBox &box = w->requireText();
+        box.Find(m_searchText, -1, box.TextLength());
+    });
+    ignoreErrors([&] {
+        if (document::DocumentWindow *doc = w->activeDocument())
+            doc->setFocus();
+        w->requireText().SetFocus();
+    });
+}
+
+void FindForm::Command2_Click()
+{
+    close();
+}
+
+void registerFindCommands()
+{
+    frame::addCommand(QStringLiteral("menufind"), [](frame::Tree tree) {
+        frame::MainWindow *w = frame::frmMain();
+        if (tree == frame::Tree::Main) {
+            if (!w->activeText())
+                return;
+            w->frmlink()->showFromMainMenu();
+        } else {
+            w->frmlink()->showFromQuickLink();
+        }
+    });
+}
+
+} // namespace editing

@@ -1,0 +1,9 @@
+#include "files/filecommands.h"
+
+namespace files {
+
+void registerPrintCommands()
+{
+}
+
+} // namespace files

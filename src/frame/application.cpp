@@ -1,0 +1,40 @@
+#include "frame/application.h"
+
+#include "frame/mainwindow.h"
+#include "platform/documentloader.h"
+#include "platform/richtextbox.h"
+
+#include <QApplication>
+#include <QStringList>
+
+namespace app {
+
+int run(int argc, char **argv)
+{
+    // The page viewer's browser engine, loaded on first use, needs this
+    // set before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillet Lite"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillet Lite"));
+    QApplication::setDesktopFileName(QStringLiteral("quillet-lite"));
+
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    const QString commandLine = args.join(QLatin1Char(' '));
+    // Read and build the named file on another core while the window is
+    // being made.
+    if (!commandLine.isEmpty())
+        platform::DocumentPreloader::start(commandLine, platform::RichTextBox::defaultTextFont());
+
+    QApplication::setQuitOnLastWindowClosed(false);
+    frame::MainWindow window;
+    QObject::connect(&window, &frame::MainWindow::closed, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    window.startUp(commandLine);
+    window.show();
+    const int result = application.exec();
+    platform::DocumentPreloader::discard();
+    return result;
+}
+
+} // namespace app

@@ -1,0 +1,38 @@
+#include "frame/commands.h"
+
+#include <QHash>
+
+namespace frame {
+
+namespace {
+QHash<QString, Handler> &table()
+{
+    static QHash<QString, Handler> t;
+    return t;
+}
+} // namespace
+
+void addCommand(const QString &name, Handler handler)
+{
+    table().insert(name, std::move(handler));
+}
+
+bool runCommand(const QString &name, Tree tree)
+{
+    const auto it = table().constFind(name);
+    if (it == table().constEnd())
+        return false;
+    // A command never lets an error out into the event loop.
+    try {
+        it.value()(tree);
+    } catch (...) {
+    }
+    return true;
+}
+
+bool hasCommand(const QString &name)
+{
+    return table().contains(name);
+}
+
+} // namespace frame

@@ -1,0 +1,9 @@
+#include "frame/filetypes.h"
+
+namespace frame {
+
+void registerFileTypes()
+{
+}
+
+} // namespace frame

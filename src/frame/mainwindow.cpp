@@ -1,0 +1,340 @@
+#include "frame/mainwindow.h"
+
+#include "document/documentwindow.h"
+#include "editing/findform.h"
+#include "files/commondialog.h"
+#include "frame/commands.h"
+#include "frame/filetypes.h"
+#include "frame/layout.h"
+#include "frame/statusbar.h"
+#include "frame/toolbar.h"
+#include "help/tipofday.h"
+#include "platform/errors.h"
+#include "platform/richtextbox.h"
+#include "platform/settingsstore.h"
+#include "platform/twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace frame {
+
+using platform::readSetting;
+
+namespace {
+MainWindow *g_instance = nullptr;
+
+const QString kSettings = QStringLiteral("settings");
+const QString kGeometry = QStringLiteral("Settings");
+} // namespace
+
+void connectMenuCommands(const MenuSet &set, Tree tree, QObject *context)
+{
+    for (auto it = set.actions.constBegin(); it != set.actions.constEnd(); ++it) {
+        QAction *action = it.value();
+        if (action->menu())
+            continue;
+        const QString name = it.key();
+        QObject::connect(action, &QAction::triggered, context, [action, name, tree] {
+            // A checkable item toggles itself when picked; the commands set
+            // their marks themselves.
+            if (action->isCheckable())
+                action->setChecked(!action->isChecked());
+            runCommand(name, tree);
+        });
+    }
+}
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
+{
+    g_instance = this;
+    setObjectName(QStringLiteral("frmMain"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("mdiArea"));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+
+    m_dialog = new files::CommonDialog(this);
+    m_dialog->setParent(this);
+
+    m_status = new StatusBar(this);
+    setStatusBar(m_status);
+
+    m_toolbar = createToolBar(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quilex-48.png")));
+    addToolBar(Qt::LeftToolBarArea, m_toolbar);
+
+    registerAllCommands();
+    buildMenus();
+}
+
+MainWindow::~MainWindow()
+{
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+MainWindow *MainWindow::instance()
+{
+    return g_instance;
+}
+
+void MainWindow::buildMenus()
+{
+    m_menus = buildMainMenus(menuBar());
+    connectMenuCommands(m_menus, Tree::Main, this);
+    if (QMenu *window = m_menus.menu(QStringLiteral("mnuWindow")))
+        connect(window, &QMenu::aboutToShow, this, &MainWindow::updateWindowMenu);
+}
+
+void MainWindow::updateWindowMenu()
+{
+    // The Window menu lists the open windows for activation.
+    QMenu *window = m_menus.menu(QStringLiteral("mnuWindow"));
+    if (!window)
+        return;
+    qDeleteAll(m_windowListActions);
+    m_windowListActions.clear();
+    delete m_windowListSeparator;
+    m_windowListSeparator = nullptr;
+    const QList<QMdiSubWindow *> subs = m_mdi->subWindowList();
+    if (subs.isEmpty())
+        return;
+    m_windowListSeparator = window->addSeparator();
+    int n = 0;
+    for (QMdiSubWindow *sub : subs) {
+        ++n;
+        QAction *a = window->addAction(
+            (n < 10 ? QStringLiteral("&%1 ").arg(n) : QString()) + sub->windowTitle());
+        a->setCheckable(true);
+        a->setChecked(sub == m_mdi->currentSubWindow());
+        connect(a, &QAction::triggered, this, [this, sub] {
+            if (m_mdi->subWindowList().contains(sub))
+                m_mdi->setActiveSubWindow(sub);
+        });
+        m_windowListActions << a;
+    }
+}
+
+// ---------------------------------------------------------------- children
+
+QWidget *MainWindow::activeChild() const
+{
+    QMdiSubWindow *sub = m_mdi->currentSubWindow();
+    if (!sub || !m_mdi->subWindowList().contains(sub))
+        return nullptr;
+    return sub->widget();
+}
+
+document::DocumentWindow *MainWindow::activeDocument() const
+{
+    return qobject_cast<document::DocumentWindow *>(activeChild());
+}
+
+platform::RichTextBox *MainWindow::activeText() const
+{
+    document::DocumentWindow *doc = activeDocument();
+    return doc ? doc->rtfText : nullptr;
+}
+
+platform::RichTextBox &MainWindow::requireText() const
+{
+    platform::RichTextBox *box = activeText();
+    if (!box)
+        throw platform::ControlError(platform::ControlError::ObjectRequired,
+                                     QStringLiteral("Object required"));
+    return *box;
+}
+
+QList<document::DocumentWindow *> MainWindow::documents() const
+{
+    QList<document::DocumentWindow *> out;
+    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
+        if (auto *doc = qobject_cast<document::DocumentWindow *>(sub->widget()))
+            out << doc;
+    }
+    return out;
+}
+
+QMdiSubWindow *MainWindow::addChild(QWidget *widget)
+{
+    QMdiSubWindow *sub = m_mdi->addSubWindow(widget);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(windowIcon());
+    sub->resize(sub->sizeHint());
+    return sub;
+}
+
+QString MainWindow::panelText(int panel) const
+{
+    return m_status->panelText(panel);
+}
+
+void MainWindow::setPanelText(int panel, const QString &text)
+{
+    m_status->setPanelText(panel, text);
+}
+
+void MainWindow::framclean()
+{
+    m_status->setPanelText(2, QString());
+}
+
+editing::FindForm *MainWindow::frmlink()
+{
+    if (!m_frmlink)
+        m_frmlink = new editing::FindForm(this);
+    return m_frmlink;
+}
+
+editing::FindForm *MainWindow::loadedFrmlink() const
+{
+    return m_frmlink.data();
+}
+
+QAction *MainWindow::quickItem(const QString &name)
+{
+    return frmlink()->quickLinkMenus().action(name);
+}
+
+void MainWindow::runMenuCommand(const QString &name)
+{
+    runCommand(name, Tree::Main);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void MainWindow::restoreGeometryFromStore()
+{
+    using platform::readNumberSetting;
+    const int left = readNumberSetting(kGeometry, QStringLiteral("MainLeft"), 1000);
+    const int top = readNumberSetting(kGeometry, QStringLiteral("MainTop"), 1000);
+    const int width = readNumberSetting(kGeometry, QStringLiteral("MainWidth"), 6500);
+    const int height = readNumberSetting(kGeometry, QStringLiteral("MainHeight"), 6500);
+    const QRect outer(platform::twipsToPixelsX(left), platform::twipsToPixelsY(top),
+                      platform::twipsToPixelsX(width), platform::twipsToPixelsY(height));
+    move(outer.topLeft());
+    resize(outer.size());
+    // The window manager's frame is known only once the window is shown:
+    // then make the outer size the stored one.
+    QTimer::singleShot(0, this, [this, outer] {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (!frame.isNull() && !isMaximized() && !isMinimized()) {
+            resize(outer.width() - frame.width(), outer.height() - frame.height());
+            move(outer.topLeft());
+        }
+    });
+}
+
+void MainWindow::startUp(const QString &commandLine)
+{
+    m_commandLine = commandLine;
+
+    // 1. File types.
+    platform::ignoreErrors([] { registerFileTypes(); });
+    // 2. Geometry.
+    restoreGeometryFromStore();
+    // 3. Caption.
+    setWindowTitle(QStringLiteral("Quillet (LT) v1.05"));
+    // 4. The command-line file.
+    if (!m_commandLine.isEmpty())
+        openload();
+    // 5.
+    if (!activeChild())
+        menuItem(QStringLiteral("mnuhtmlpreview"))->setEnabled(false);
+    // 6. Quick Link marks (loads the form holding the Quick Link menu).
+    const bool qlOn = readSetting(kSettings, QStringLiteral("ql"), QStringLiteral("on")) == QLatin1String("on");
+    const QString ql = qlOn ? QStringLiteral("mnqlon") : QStringLiteral("mnqloff");
+    checkPair(menuItem(ql), nullptr);
+    checkPair(quickItem(ql), nullptr);
+    // 7.-10. Colouring marks.
+    struct Switch
+    {
+        const char *key, *on, *off;
+    };
+    static const Switch switches[] = {{"setto", "mnucoloron", "mnucoloroff"},
+                                      {"edit", "mnuediton", "mnueditoff"},
+                                      {"var", "mnuvaron", "mnuvaroff"},
+                                      {"com", "mnucomcoloron", "mnucomcoloroff"}};
+    for (const Switch &s : switches) {
+        const bool on = readSetting(kSettings, QString::fromLatin1(s.key), QStringLiteral("on"))
+            == QLatin1String("on");
+        const QString item = QString::fromLatin1(on ? s.on : s.off);
+        checkPair(menuItem(item), nullptr);
+        checkPair(quickItem(item), nullptr);
+    }
+    // 11. Spell-check caption.
+    if (readSetting(kSettings, QStringLiteral("spellcheck"), QStringLiteral("Install Spell Check"))
+        == QLatin1String("Check &Spelling")) {
+        menuItem(QStringLiteral("mnuspelling"))->setText(QStringLiteral("Check &Spelling"));
+        quickItem(QStringLiteral("mnuspelling"))->setText(QStringLiteral("Check &Spelling"));
+    }
+    // 12. Toolbar edge.
+    applyToolbarSetting(this, readSetting(kSettings, QStringLiteral("tbset"), QStringLiteral("vbAlignLeft")));
+    // 13.-15. Menus that need a document.
+    if (!activeChild()) {
+        menuItem(QStringLiteral("mnuhtmltags"))->setVisible(false);
+        menuItem(QStringLiteral("mnuautoinsert"))->setEnabled(false);
+        menuItem(QStringLiteral("mnuedit"))->setVisible(false);
+    }
+    // 16. Tip of the day.
+    platform::ignoreErrors([this] { help::showTipOfTheDay(this); });
+}
+
+// ---------------------------------------------------------------- shut-down
+
+void MainWindow::storeGeometry()
+{
+    if (isMinimized())
+        return;
+    const QRect outer = frameGeometry();
+    platform::writeSetting(kGeometry, QStringLiteral("MainLeft"),
+                           QString::number(platform::pixelsToTwipsX(outer.left())));
+    platform::writeSetting(kGeometry, QStringLiteral("MainTop"),
+                           QString::number(platform::pixelsToTwipsY(outer.top())));
+    platform::writeSetting(kGeometry, QStringLiteral("MainWidth"),
+                           QString::number(platform::pixelsToTwipsX(outer.width())));
+    platform::writeSetting(kGeometry, QStringLiteral("MainHeight"),
+                           QString::number(platform::pixelsToTwipsY(outer.height())));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // 1. The document windows close first, each with its close prompt. A
+    // document whose save failed stays open, and so does the program.
+    const QList<QMdiSubWindow *> subs = m_mdi->subWindowList();
+    for (QMdiSubWindow *sub : subs) {
+        if (!sub->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    // Owned tool windows close with the main window, running their own
+    // closing steps (the side windows save their notes).
+    const QList<QWidget *> owned = findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *w : owned) {
+        if (w->isWindow() && w->isVisible() && w != m_frmlink)
+            w->close();
+    }
+    // 2. Geometry, unless minimized.
+    platform::ignoreErrors([this] { storeGeometry(); });
+    // 3. The Find dialog form and the Quick Link menu it holds.
+    if (m_frmlink) {
+        m_frmlink->close();
+        delete m_frmlink;
+    }
+    event->accept();
+    Q_EMIT closed();
+}
+
+} // namespace frame

@@ -1,0 +1,7 @@
+#pragma once
+
+namespace help {
+
+void registerHelpCommands();
+
+} // namespace help

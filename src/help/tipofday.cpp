@@ -1,0 +1,9 @@
+#include "help/tipofday.h"
+
+namespace help {
+
+void showTipOfTheDay(QWidget *)
+{
+}
+
+} // namespace help

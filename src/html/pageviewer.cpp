@@ -1,0 +1,13 @@
+#include "html/pageviewer.h"
+
+namespace html {
+
+void previewHtml(PreviewForm)
+{
+}
+
+void registerViewerCommands()
+{
+}
+
+} // namespace html

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace html {
+
+// "New Image", the Tag Inserter and the Inserter.
+void registerToolWindowCommands();
+
+} // namespace html

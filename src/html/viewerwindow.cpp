@@ -1,0 +1,9 @@
+#include "html/viewerwindow.h"
+
+namespace html {
+
+void closePageViewer()
+{
+}
+
+} // namespace html

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+#include <memory>
+
+namespace platform {
+
+// Counts how many display lines a paragraph takes when wrapped at a width,
+// without laying it out: per-character advances from the font and the
+// Unicode line-breaking rules for Latin text. It agrees with the text
+// layout for Latin text in a font without kerning; paragraphs it can't
+// judge (other scripts) are measured with a real layout. Used to give
+// every paragraph of a large document its line count at once, which the
+// layout itself only learns for paragraphs it has shown.
+class WrapCounter
+{
+public:
+    WrapCounter(const QFont &font, qreal width, qreal tabStop);
+    ~WrapCounter();
+
+    int lines(QStringView paragraph) const;
+
+    qreal width() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace platform

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+
+class QTextCursor;
+
+namespace rtf {
+
+// True when the data is rich-text source: it begins with "{\rtf" (leading
+// whitespace/BOM need not be accepted; exact begin is what callers test).
+bool isRtf(const QByteArray &data);
+
+// Reads RTF source and inserts its text with its formatting at the cursor
+// (replacing the cursor's selection), inside one edit block. Never throws,
+// never crashes, never hangs, bounded memory for any input; malformed input
+// gives best-effort text. Returns false only when the data isn't RTF at all.
+bool insert(QTextCursor &cursor, const QByteArray &data);
+
+} // namespace rtf

@@ -1,0 +1,111 @@
+#include "platform/ui.h"
+
+#include "platform/spelldialog.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace platform {
+
+namespace {
+Ui *g_replacement = nullptr;
+}
+
+Ui &ui()
+{
+    static QtUi real;
+    return g_replacement ? *g_replacement : real;
+}
+
+void setUi(Ui *replacement)
+{
+    g_replacement = replacement;
+}
+
+Answer QtUi::messageBox(QWidget *parent, const QString &text, const QString &title,
+                        Buttons buttons, Icon icon)
+{
+    QMessageBox box(parent);
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        // No Cancel: Escape and the close box answer No.
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return Answer::OK;
+}
+
+std::optional<QString> QtUi::inputBox(QWidget *parent, const QString &prompt,
+                                      const QString &title, const QString &defaultText)
+{
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return answer;
+}
+
+FileAnswer QtUi::fileDialog(const FileRequest &request)
+{
+    QFileDialog dialog(request.parent, request.title);
+    dialog.setObjectName(QStringLiteral("fileDialog"));
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // No overwrite question and no default extension: the name is used as typed.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setNameFilters(request.filters);
+    if (request.filterIndex >= 0 && request.filterIndex < request.filters.size())
+        dialog.selectNameFilter(request.filters.at(request.filterIndex));
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    FileAnswer answer;
+    answer.filterIndex = request.filterIndex;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return answer;
+    answer.accepted = true;
+    answer.fileName = dialog.selectedFiles().constFirst();
+    const int index = request.filters.indexOf(dialog.selectedNameFilter());
+    if (index >= 0)
+        answer.filterIndex = index;
+    return answer;
+}
+
+bool QtUi::printDialog(const PrintRequest &request)
+{
+    if (!request.printer)
+        return false;
+    QPrintDialog dialog(request.printer, request.parent);
+    dialog.setWindowTitle(request.title);
+    QAbstractPrintDialog::PrintDialogOptions options = dialog.options();
+    options.setFlag(QAbstractPrintDialog::PrintSelection, request.selectionChosen);
+    options.setFlag(QAbstractPrintDialog::PrintPageRange, !request.pageRangesDisabled);
+    dialog.setOptions(options);
+    if (request.selectionChosen)
+        request.printer->setPrintRange(QPrinter::Selection);
+    else
+        request.printer->setPrintRange(QPrinter::AllPages);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+SpellAnswer QtUi::spellDialog(const SpellRequest &request)
+{
+    return runSpellDialog(request);
+}
+
+} // namespace platform

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+class QPrinter;
+
+namespace platform {
+
+// Every modal question the editor asks goes through Ui, so that tests can
+// answer it by script instead of a real dialog.
+
+enum class Buttons { OK, YesNo };
+enum class Icon { None, Information, Warning, Critical };
+enum class Answer { OK, Yes, No, Cancel };
+
+struct FileRequest
+{
+    bool save = false;
+    QString title;
+    QStringList filters;  // "description (patterns)" per entry, in order
+    int filterIndex = 0;  // entry selected when the dialog opens
+    QString fileName;     // name box pre-fill
+    QWidget *parent = nullptr;
+};
+
+struct FileAnswer
+{
+    bool accepted = false;
+    QString fileName;
+    int filterIndex = 0;
+};
+
+struct PrintRequest
+{
+    QString title;
+    bool selectionChosen = false; // the selection range is preselected
+    bool pageRangesDisabled = true;
+    QPrinter *printer = nullptr;  // set up by the dialog when accepted
+    QWidget *parent = nullptr;
+};
+
+// What the spelling correction dialog is asked and answers.
+struct SpellRequest
+{
+    QString word;
+    QString context;      // the text around the word
+    int wordInContext = 0; // where the word starts in the context
+    QStringList suggestions;
+    QWidget *parent = nullptr;
+};
+
+struct SpellAnswer
+{
+    enum Action { Change, ChangeAll, Ignore, IgnoreAll, Add, Cancel };
+    Action action = Cancel;
+    QString replacement;
+};
+
+class Ui
+{
+public:
+    virtual ~Ui() = default;
+    virtual Answer messageBox(QWidget *parent, const QString &text, const QString &title,
+                              Buttons buttons, Icon icon) = 0;
+    virtual std::optional<QString> inputBox(QWidget *parent, const QString &prompt,
+                                            const QString &title, const QString &defaultText) = 0;
+    virtual FileAnswer fileDialog(const FileRequest &request) = 0;
+    virtual bool printDialog(const PrintRequest &request) = 0;
+    virtual SpellAnswer spellDialog(const SpellRequest &request) = 0;
+};
+
+// The Ui in force: real dialogs unless a test installed its own.
+Ui &ui();
+// Installs a replacement (not owned); nullptr restores the real dialogs.
+void setUi(Ui *replacement);
+
+// The real dialogs.
+class QtUi : public Ui
+{
+public:
+    Answer messageBox(QWidget *parent, const QString &text, const QString &title,
+                      Buttons buttons, Icon icon) override;
+    std::optional<QString> inputBox(QWidget *parent, const QString &prompt, const QString &title,
+                                    const QString &defaultText) override;
+    FileAnswer fileDialog(const FileRequest &request) override;
+    bool printDialog(const PrintRequest &request) override;
+    SpellAnswer spellDialog(const SpellRequest &request) override;
+};
+
+} // namespace platform

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace tools {
+
+// Side windows, launchers and spell check.
+void registerToolCommands();
+
+} // namespace tools
