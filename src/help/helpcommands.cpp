@@ -4,6 +4,9 @@ namespace help {
 
 void registerHelpCommands()
 {
+    registerTipCommands();
+    registerAboutCommands();
+    registerWebLinkCommands();
 }
 
 } // namespace help

@@ -1,8 +1,13 @@
+#include "help/helpcommands.h"
 #include "help/tipofday.h"
 
 namespace help {
 
 void showTipOfTheDay(QWidget *)
+{
+}
+
+void registerTipCommands()
 {
 }
 

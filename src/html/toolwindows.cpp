@@ -4,6 +4,9 @@ namespace html {
 
 void registerToolWindowCommands()
 {
+    registerImageCommands();
+    registerTagInserterCommands();
+    registerInserterCommands();
 }
 
 } // namespace html

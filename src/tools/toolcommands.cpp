@@ -4,6 +4,9 @@ namespace tools {
 
 void registerToolCommands()
 {
+    registerSideWindowCommands();
+    registerLauncherCommands();
+    registerSpellCommands();
 }
 
 } // namespace tools

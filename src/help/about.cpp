@@ -1,0 +1,9 @@
+#include "help/helpcommands.h"
+
+namespace help {
+
+void registerAboutCommands()
+{
+}
+
+} // namespace help

@@ -1,0 +1,9 @@
+#include "html/toolwindows.h"
+
+namespace html {
+
+void registerInserterCommands()
+{
+}
+
+} // namespace html

@@ -1,0 +1,9 @@
+#include "tools/toolcommands.h"
+
+namespace tools {
+
+void registerLauncherCommands()
+{
+}
+
+} // namespace tools

@@ -1,0 +1,9 @@
+#include "tools/toolcommands.h"
+
+namespace tools {
+
+void registerSpellCommands()
+{
+}
+
+} // namespace tools

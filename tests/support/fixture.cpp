@@ -1,0 +1,156 @@
+#include "fixture.h"
+
+#include "testenv.h"
+
+#include "document/documentwindow.h"
+#include "frame/mainwindow.h"
+#include "platform/programfolder.h"
+#include "platform/richtextbox.h"
+#include "platform/settingsstore.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QtMessageHandler g_previous = nullptr;
+
+// The offscreen platform's notes about what it can't do are noise here.
+void quietHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("propagateSizeHints"))
+        || message.contains(QLatin1String("XDG_RUNTIME_DIR")))
+        return;
+    if (g_previous)
+        g_previous(type, context, message);
+}
+} // namespace
+
+void isolateSettings()
+{
+    static bool done = false;
+    if (!done) {
+        testenv::isolate();
+        g_previous = qInstallMessageHandler(quietHandler);
+        done = true;
+    }
+}
+
+void clearSettings()
+{
+    isolateSettings();
+    QFile::remove(platform::SettingsStore::filePath());
+}
+
+EditorFixture::EditorFixture(const QString &commandLine)
+    : m_programDir(new QTemporaryDir), m_scratch(new QTemporaryDir)
+{
+    isolateSettings();
+    // The program's own files, copied from beside the test binaries.
+    const QString source = QCoreApplication::applicationDirPath();
+    for (const char *name : {"newhtml.qz", "help.html", "list.html", "tod.qz", "quilex.ico"}) {
+        QFile::copy(source + QLatin1Char('/') + QLatin1String(name),
+                    m_programDir->path() + QLatin1Char('/') + QLatin1String(name));
+    }
+    platform::setProgramFolder(m_programDir->path());
+    m_window = new frame::MainWindow;
+    m_window->startUp(commandLine);
+    m_window->show();
+    QCoreApplication::processEvents();
+}
+
+EditorFixture::~EditorFixture()
+{
+    if (m_window) {
+        // Whatever is still open closes without questions.
+        for (document::DocumentWindow *doc : m_window->documents())
+            doc->markSaved();
+        m_window->framclean();
+        ui.clear();
+        m_window->close();
+        delete m_window;
+    }
+    QCoreApplication::processEvents();
+    platform::setProgramFolder(QString());
+}
+
+void EditorFixture::close()
+{
+    m_window->close();
+    QCoreApplication::processEvents();
+}
+
+QAction *EditorFixture::item(const QString &name) const
+{
+    return m_window->menuItem(name);
+}
+
+QAction *EditorFixture::quickItem(const QString &name) const
+{
+    return m_window->quickItem(name);
+}
+
+bool EditorFixture::trigger(const QString &name)
+{
+    QAction *a = item(name);
+    if (!a) {
+        qWarning("no main-menu item %s", qPrintable(name));
+        return false;
+    }
+    if (!a->isEnabled()) {
+        qWarning("main-menu item %s is disabled", qPrintable(name));
+        return false;
+    }
+    a->trigger();
+    QCoreApplication::processEvents();
+    return true;
+}
+
+bool EditorFixture::triggerQuick(const QString &name)
+{
+    QAction *a = quickItem(name);
+    if (!a) {
+        qWarning("no Quick Link item %s", qPrintable(name));
+        return false;
+    }
+    if (!a->isEnabled()) {
+        qWarning("Quick Link item %s is disabled", qPrintable(name));
+        return false;
+    }
+    a->trigger();
+    QCoreApplication::processEvents();
+    return true;
+}
+
+document::DocumentWindow *EditorFixture::activeDocument() const
+{
+    return m_window->activeDocument();
+}
+
+platform::RichTextBox *EditorFixture::activeText() const
+{
+    return m_window->activeText();
+}
+
+document::DocumentWindow *EditorFixture::newDocument(const QString &text)
+{
+    m_window->runMenuCommand(QStringLiteral("mnuBlankFile"));
+    QCoreApplication::processEvents();
+    document::DocumentWindow *doc = activeDocument();
+    if (doc && !text.isEmpty())
+        doc->rtfText->setSelText(text);
+    return doc;
+}
+
+QString EditorFixture::programFolder() const
+{
+    return m_programDir->path();
+}
+
+QString EditorFixture::scratch(const QString &name) const
+{
+    return name.isEmpty() ? m_scratch->path() : m_scratch->path() + QLatin1Char('/') + name;
+}

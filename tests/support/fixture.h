@@ -1,0 +1,64 @@
+#pragma once
+
+#include "scripted.h"
+
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class QTemporaryDir;
+
+namespace frame {
+class MainWindow;
+}
+namespace document {
+class DocumentWindow;
+}
+namespace platform {
+class RichTextBox;
+}
+
+// A running editor for a test: its own settings and data folders, its own
+// program folder (a copy of the program's files), scripted dialogs and
+// recorded program starts.
+class EditorFixture
+{
+public:
+    // Starts the editor with a command line (empty: none).
+    explicit EditorFixture(const QString &commandLine = QString());
+    ~EditorFixture();
+
+    frame::MainWindow *window() const { return m_window; }
+    ScriptedUi ui;
+    RecordingProgramStart starts;
+
+    // Picks a main-menu item; fails the test when it is missing or disabled.
+    bool trigger(const QString &name);
+    // Picks an item of the Quick Link menu.
+    bool triggerQuick(const QString &name);
+    QAction *item(const QString &name) const;
+    QAction *quickItem(const QString &name) const;
+
+    document::DocumentWindow *activeDocument() const;
+    platform::RichTextBox *activeText() const;
+    // A new document through File > New, with the given text typed in.
+    document::DocumentWindow *newDocument(const QString &text = QString());
+
+    QString programFolder() const;
+    // A scratch folder for the test's own files.
+    QString scratch(const QString &name = QString()) const;
+
+    // Closes the main window the way Exit does; answers left scripted apply.
+    void close();
+
+private:
+    frame::MainWindow *m_window = nullptr;
+    std::unique_ptr<QTemporaryDir> m_programDir;
+    std::unique_ptr<QTemporaryDir> m_scratch;
+};
+
+// Fresh settings and data folders for the process, once.
+void isolateSettings();
+// Removes the settings file so the next start sees an empty store.
+void clearSettings();

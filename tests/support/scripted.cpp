@@ -1,0 +1,118 @@
+#include "scripted.h"
+
+ScriptedUi::ScriptedUi()
+{
+    platform::setUi(this);
+}
+
+ScriptedUi::~ScriptedUi()
+{
+    platform::setUi(nullptr);
+}
+
+void ScriptedUi::clear()
+{
+    messages.clear();
+    fileRequests.clear();
+    inputPrompts.clear();
+    printRequests.clear();
+    spellRequests.clear();
+    unexpected = 0;
+    m_answers.clear();
+    m_files.clear();
+    m_inputs.clear();
+    m_prints.clear();
+    m_spells.clear();
+}
+
+platform::Answer ScriptedUi::messageBox(QWidget *, const QString &text, const QString &title,
+                                        platform::Buttons buttons, platform::Icon icon)
+{
+    messages.append(Message{text, title, buttons, icon});
+    if (buttons == platform::Buttons::OK)
+        return platform::Answer::OK;
+    if (m_answers.empty()) {
+        ++unexpected;
+        return platform::Answer::No;
+    }
+    const platform::Answer a = m_answers.front();
+    m_answers.pop_front();
+    return a;
+}
+
+std::optional<QString> ScriptedUi::inputBox(QWidget *, const QString &prompt, const QString &,
+                                            const QString &)
+{
+    inputPrompts.append(prompt);
+    if (m_inputs.empty()) {
+        ++unexpected;
+        return std::nullopt;
+    }
+    auto a = m_inputs.front();
+    m_inputs.pop_front();
+    return a;
+}
+
+platform::FileAnswer ScriptedUi::fileDialog(const platform::FileRequest &request)
+{
+    fileRequests.append(request);
+    platform::FileAnswer answer;
+    answer.filterIndex = request.filterIndex;
+    if (m_files.empty()) {
+        ++unexpected;
+        return answer;
+    }
+    const File f = m_files.front();
+    m_files.pop_front();
+    answer.accepted = f.accept;
+    answer.fileName = f.path;
+    if (f.filterIndex >= 0)
+        answer.filterIndex = f.filterIndex;
+    return answer;
+}
+
+bool ScriptedUi::printDialog(const platform::PrintRequest &request)
+{
+    printRequests.append(request);
+    if (m_prints.empty()) {
+        ++unexpected;
+        return false;
+    }
+    const bool a = m_prints.front();
+    m_prints.pop_front();
+    return a;
+}
+
+platform::SpellAnswer ScriptedUi::spellDialog(const platform::SpellRequest &request)
+{
+    spellRequests.append(request);
+    if (m_spells.empty()) {
+        ++unexpected;
+        return platform::SpellAnswer{};
+    }
+    const platform::SpellAnswer a = m_spells.front();
+    m_spells.pop_front();
+    return a;
+}
+
+RecordingProgramStart::RecordingProgramStart()
+{
+    platform::setProgramStart(this);
+}
+
+RecordingProgramStart::~RecordingProgramStart()
+{
+    platform::setProgramStart(nullptr);
+}
+
+bool RecordingProgramStart::Shell(const QString &commandLine, int windowStyle)
+{
+    starts.append(Start{commandLine, windowStyle});
+    return succeed;
+}
+
+bool RecordingProgramStart::ShellOpen(const QString &target)
+{
+    opened.append(target);
+    return succeed;
+}
