@@ -20,7 +20,7 @@ constexpr std::array<quint8, 256> makeClasses()
         t[i] = AL;
     for (int i = 0; i < 0x20; ++i)
         t[i] = CM;
-    t[0x09] = BA;
+    t[0x09] = SP; // the layout treats a tab as white space
     t[0x0B] = BK;
     t[0x0C] = BK;
     t[0x7F] = CM;
@@ -210,6 +210,7 @@ int WrapCounter::lines(QStringView text) const
         return next - at;
     };
     qsizetype i = 0;
+    bool hasContent = false;
     int before = -1; // class before any spaces, -1 at the start
     while (i < n) {
         // The unit: characters up to the next break opportunity.
@@ -226,8 +227,12 @@ int WrapCounter::lines(QStringView text) const
                 ++j;
                 continue;
             }
+            // The layout always breaks after white space; between other
+            // characters it follows the pair rules.
+            if (sawSpace)
+                break;
             const Action act = Action(kTable[cls][c]);
-            if (act == Direct || (act == Indirect && sawSpace))
+            if (act == Direct)
                 break;
             if (c != CM)
                 cls = c;
@@ -237,7 +242,7 @@ int WrapCounter::lines(QStringView text) const
         before = cls;
         // Width of the unit's content and its trailing spaces, from x.
         qsizetype contentEnd = j;
-        while (contentEnd > i && (s[contentEnd - 1] == ' '))
+        while (contentEnd > i && (s[contentEnd - 1] == ' ' || s[contentEnd - 1] == '\t'))
             --contentEnd;
         auto measure = [&](qsizetype from, qsizetype to, qreal at) {
             qreal w = 0;
@@ -246,13 +251,16 @@ int WrapCounter::lines(QStringView text) const
             return w;
         };
         qreal content = measure(i, contentEnd, x);
-        if (x > 0 && x + content > W) {
+        // A unit that doesn't fit goes to the next line, unless the line
+        // holds only white space so far: then it is broken where it is.
+        if (hasContent && x + content > W) {
             ++lines;
             x = 0;
+            hasContent = false;
             content = measure(i, contentEnd, 0);
         }
         if (x + content > W) {
-            // Too wide for a line of its own: break between characters.
+            // Too wide for the line: break between characters.
             for (qsizetype k = i; k < contentEnd; ++k) {
                 const qreal w = s[k] == '\t' ? tabWidth(x) : d->advance(s[k]);
                 if (x > 0 && x + w > W) {
@@ -260,9 +268,12 @@ int WrapCounter::lines(QStringView text) const
                     x = 0;
                 }
                 x += s[k] == '\t' ? tabWidth(x) : w;
+                hasContent = true;
             }
         } else {
             x += content;
+            if (contentEnd > i)
+                hasContent = true;
         }
         x += measure(contentEnd, j, x);
         i = j;

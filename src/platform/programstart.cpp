@@ -38,24 +38,113 @@ QStringList terminalCommand()
     return {};
 }
 
-// The desktop's default plain-text editor, as a program to run.
-QString textEditorProgram()
+// The desktop's default plain-text editor, as a program and its first
+// arguments.
+QStringList textEditorCommand()
 {
-    QProcess query;
-    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                             QStringLiteral("text/plain")});
-    if (query.waitForFinished(2000)) {
-        const QString desktopId = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
-        if (!desktopId.isEmpty() && !QStandardPaths::findExecutable(QStringLiteral("gtk-launch")).isEmpty())
-            return QStringLiteral("gtk-launch ") + desktopId;
+    const QString gtkLaunch = QStandardPaths::findExecutable(QStringLiteral("gtk-launch"));
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (!gtkLaunch.isEmpty() && !xdgMime.isEmpty()) {
+        QProcess query;
+        query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"),
+                              QStringLiteral("text/plain")});
+        if (query.waitForFinished(2000)) {
+            const QString desktopId =
+                QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed().section(QLatin1Char(';'), 0, 0);
+            if (!desktopId.isEmpty())
+                return {gtkLaunch, desktopId};
+        } else {
+            query.kill();
+            query.waitForFinished(100);
+        }
     }
-    static const char *const editors[] = {"gedit", "mousepad", "kate", "kwrite", "pluma",
-                                          "xed", "featherpad", "leafpad"};
+    static const char *const editors[] = {"gedit", "gnome-text-editor", "mousepad", "kate", "kwrite",
+                                          "pluma", "xed", "featherpad", "geany", "leafpad", "xedit"};
     for (const char *e : editors) {
-        if (!QStandardPaths::findExecutable(QString::fromLatin1(e)).isEmpty())
-            return QString::fromLatin1(e);
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(e));
+        if (!path.isEmpty())
+            return {path};
     }
-    return QString();
+    return {};
+}
+
+// Telnet in the desktop's terminal, with its arguments; empty when either
+// is missing (a terminal that closes at once would only flash).
+LaunchPlan telnetPlan(const QStringList &arguments)
+{
+    LaunchPlan plan;
+    if (QStandardPaths::findExecutable(QStringLiteral("telnet")).isEmpty())
+        return plan;
+    const QStringList terminal = terminalCommand();
+    if (terminal.isEmpty())
+        return plan;
+    plan.kind = LaunchPlan::Run;
+    plan.program = terminal.first();
+    plan.arguments = terminal.mid(1);
+    plan.arguments << QStringLiteral("telnet") << arguments;
+    return plan;
+}
+
+LaunchPlan notepadPlan(const QStringList &arguments)
+{
+    LaunchPlan plan;
+    const QStringList editor = textEditorCommand();
+    if (editor.isEmpty())
+        return plan;
+    plan.kind = LaunchPlan::Run;
+    plan.program = editor.first();
+    plan.arguments = editor.mid(1) + arguments;
+    return plan;
+}
+
+bool isNamed(const QString &word, const char *name)
+{
+    const QString n = QString::fromLatin1(name);
+    return word.compare(n, Qt::CaseInsensitive) == 0
+        || word.compare(n + QLatin1String(".exe"), Qt::CaseInsensitive) == 0;
+}
+
+// A command line whose program is a path with blanks and no quotes (the
+// program picker builds such lines): the shortest leading part that is an
+// executable file is the program, as the Windows loader reads it.
+bool splitUnquotedPath(const QString &line, QString *program, QString *rest)
+{
+    if (line.contains(QLatin1Char('"')) || !line.contains(QLatin1Char('/')))
+        return false;
+    int from = 0;
+    while (true) {
+        const int blank = line.indexOf(QLatin1Char(' '), from);
+        const QString head = blank < 0 ? line : line.left(blank);
+        const QFileInfo info(head);
+        if (head.contains(QLatin1Char('/')) && info.isFile() && info.isExecutable()) {
+            *program = head;
+            *rest = blank < 0 ? QString() : line.mid(blank + 1);
+            return true;
+        }
+        if (blank < 0)
+            return false;
+        from = blank + 1;
+    }
+}
+
+// The program and arguments of a plain command line.
+LaunchPlan runPlan(const QString &line)
+{
+    LaunchPlan plan;
+    QString program, rest;
+    if (splitUnquotedPath(line, &program, &rest)) {
+        plan.kind = LaunchPlan::Run;
+        plan.program = program;
+        plan.arguments = splitCommandLine(rest);
+        return plan;
+    }
+    const QStringList words = splitCommandLine(line);
+    if (words.isEmpty() || words.first().isEmpty())
+        return plan;
+    plan.kind = LaunchPlan::Run;
+    plan.program = words.first();
+    plan.arguments = words.mid(1);
+    return plan;
 }
 
 } // namespace
@@ -102,47 +191,29 @@ LaunchPlan planLaunch(const QString &commandLine)
     const QString trimmed = commandLine.trimmed();
     if (trimmed.compare(QLatin1String("START"), Qt::CaseInsensitive) == 0)
         return plan; // a bare START opens nothing here
-    if (trimmed.startsWith(QLatin1String("START "), Qt::CaseInsensitive)) {
+    if (trimmed.startsWith(QLatin1String("START "), Qt::CaseInsensitive)
+        || trimmed.startsWith(QLatin1String("START\t"), Qt::CaseInsensitive)) {
         const QString rest = trimmed.mid(6).trimmed();
         const QStringList words = splitCommandLine(rest);
         if (words.isEmpty())
             return plan;
-        if (isProgram(words.first())) {
-            plan.kind = LaunchPlan::Run;
-            plan.program = words.first();
-            plan.arguments = words.mid(1);
-        } else {
-            plan.kind = LaunchPlan::Open;
-            plan.target = rest;
-        }
+        // The two Windows programs people are used to typing.
+        if (isNamed(words.first(), "notepad"))
+            return notepadPlan(words.mid(1));
+        if (isNamed(words.first(), "telnet"))
+            return telnetPlan(words.mid(1));
+        QString program, args;
+        if (isProgram(words.first()) || splitUnquotedPath(rest, &program, &args))
+            return runPlan(rest);
+        plan.kind = LaunchPlan::Open;
+        plan.target = rest;
         return plan;
     }
-    if (trimmed.compare(QLatin1String("Telnet.exe"), Qt::CaseInsensitive) == 0) {
-        const QStringList terminal = terminalCommand();
-        if (terminal.isEmpty())
-            return plan;
-        plan.kind = LaunchPlan::Run;
-        plan.program = terminal.first();
-        plan.arguments = terminal.mid(1);
-        plan.arguments << QStringLiteral("telnet");
-        return plan;
-    }
-    if (trimmed.compare(QLatin1String("NotePad.exe"), Qt::CaseInsensitive) == 0) {
-        const QStringList words = splitCommandLine(textEditorProgram());
-        if (words.isEmpty())
-            return plan;
-        plan.kind = LaunchPlan::Run;
-        plan.program = words.first();
-        plan.arguments = words.mid(1);
-        return plan;
-    }
-    const QStringList words = splitCommandLine(trimmed);
-    if (words.isEmpty())
-        return plan;
-    plan.kind = LaunchPlan::Run;
-    plan.program = words.first();
-    plan.arguments = words.mid(1);
-    return plan;
+    if (trimmed.compare(QLatin1String("Telnet.exe"), Qt::CaseInsensitive) == 0)
+        return telnetPlan({});
+    if (trimmed.compare(QLatin1String("NotePad.exe"), Qt::CaseInsensitive) == 0)
+        return notepadPlan({});
+    return runPlan(trimmed);
 }
 
 bool DesktopProgramStart::Shell(const QString &commandLine, int windowStyle)
@@ -165,8 +236,13 @@ bool DesktopProgramStart::ShellOpen(const QString &target)
     if (target.isEmpty())
         return false;
     QUrl url(target);
-    if (url.scheme().isEmpty() || (url.scheme().size() == 1 && QFileInfo::exists(target)))
-        url = QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+    if (url.scheme().isEmpty() || (url.scheme().size() == 1 && QFileInfo::exists(target))) {
+        // A bare "www." address is a web address, not a file name.
+        if (!QFileInfo::exists(target) && target.startsWith(QLatin1String("www."), Qt::CaseInsensitive))
+            url = QUrl(QStringLiteral("http://") + target);
+        else
+            url = QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+    }
     return QDesktopServices::openUrl(url);
 }
 

@@ -35,13 +35,14 @@ struct LaunchPlan
 };
 
 // Maps a command line onto a Linux program start:
-//  - "START " + text: the text's program when its first word is a program
-//    on PATH (or a path to an executable file), otherwise the text is opened
-//    with the desktop's opener;
-//  - "Telnet.exe": telnet in the desktop's terminal;
+//  - "START " + text (any case): the text's program when its first word is
+//    a program on PATH (or a path to an executable file), otherwise the text
+//    is opened with the desktop's opener; "notepad" and "telnet" map as below;
+//  - "Telnet.exe": telnet in the desktop's terminal (nothing without telnet);
 //  - "NotePad.exe": the desktop's default plain-text editor;
 //  - anything else: the first word is the program, the rest its arguments
-//    (double quotes group words).
+//    (double quotes group words); an unquoted path with blanks names the
+//    shortest leading part that is an executable file.
 LaunchPlan planLaunch(const QString &commandLine);
 
 // Splits a command line into words; double quotes group, and are removed.

@@ -692,15 +692,21 @@ void RichTextBox::resumeRedraw()
 {
     if (m_suspended == 0)
         return;
-    if (--m_suspended == 0)
-        applyPendingColours();
+    if (m_suspended > 1) {
+        --m_suspended;
+        return;
+    }
+    flushPending(true);
 }
 
 void RichTextBox::applyPendingColours()
 {
-    if (m_suspended == 0 && m_pending.empty())
-        return;
-    const bool wasSuspended = m_suspended > 0;
+    if (m_suspended)
+        flushPending(false);
+}
+
+void RichTextBox::flushPending(bool endSuspension)
+{
     const int selStart = m_pendingStart;
     const int selLength = m_pendingLength;
     const int suspendDepth = m_suspended;
@@ -781,20 +787,21 @@ void RichTextBox::applyPendingColours()
             }
         }
     }
-    if (wasSuspended) {
-        // The selection the recorded writes left.
-        QTextCursor c = textCursor();
-        c.setPosition(toDocumentPosition(selStart));
-        c.setPosition(toDocumentPosition(std::min(selStart + selLength, TextLength())),
-                      QTextCursor::KeepAnchor);
-        setTextCursor(c);
+    // The selection the recorded writes left.
+    QTextCursor c = textCursor();
+    c.setPosition(toDocumentPosition(selStart));
+    c.setPosition(toDocumentPosition(std::min(selStart + selLength, TextLength())),
+                  QTextCursor::KeepAnchor);
+    const QSignalBlocker quiet(this);
+    setTextCursor(c);
+    if (!endSuspension) {
         m_suspended = suspendDepth;
         m_pendingStart = selStart;
         m_pendingLength = selLength;
-        if (m_suspended == 0)
-            Q_EMIT SelChange();
     }
     ensureVisibleColours();
+    if (endSuspension)
+        Q_EMIT SelChange();
 }
 
 void RichTextBox::ensureVisibleColours()

@@ -137,6 +137,7 @@ private:
     void onContentsChanged();
     void onCursorMoved();
     void applyPendingColours();
+    void flushPending(bool endSuspension);
     void updateViewportMargin();
     void recountLines();
     void ensureVisibleColours();

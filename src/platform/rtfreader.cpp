@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -31,6 +32,11 @@ constexpr int kMaxParamDigits = 10;
 constexpr int kMaxFonts = 8192;
 constexpr int kMaxColours = 8192;
 constexpr int kMaxFontNameLength = 256;
+// Qt's format collection does not hash font family lists, so formats that
+// differ only in family are told apart by comparing them one by one; past
+// this many families, text keeps the document's font rather than letting a
+// hostile file make every insertion slow.
+constexpr int kMaxFamiliesUsed = 64;
 constexpr int kDefaultHalfPoints = 24;
 constexpr int kMinHalfPoints = 2;
 constexpr int kMaxHalfPoints = 3276;
@@ -303,6 +309,7 @@ private:
     bool m_cellPending = false; // a \cell separator, written only if more text follows in the row
     bool m_atBlockStart = true;
     QHash<RunFormat, QTextCharFormat> m_formats;
+    QSet<QString> m_familiesUsed;
 };
 
 void Reader::run()
@@ -884,8 +891,11 @@ QTextCharFormat Reader::charFormat(const RunFormat &run)
 
     QTextCharFormat format;
     const auto font = m_fonts.constFind(run.font);
-    if (font != m_fonts.constEnd() && !font->name.isEmpty())
+    if (font != m_fonts.constEnd() && !font->name.isEmpty()
+        && (m_familiesUsed.contains(font->name) || m_familiesUsed.size() < kMaxFamiliesUsed)) {
+        m_familiesUsed.insert(font->name);
         format.setFontFamilies({font->name});
+    }
     format.setFontPointSize(run.halfPoints / 2.0);
     format.setFontWeight(run.flags & Bold ? QFont::Bold : QFont::Normal);
     if (run.flags & Italic)

@@ -71,6 +71,41 @@ QString unescape(QStringView s)
     return out;
 }
 
+// Section names are "app\section": the backslash stays as it is; only
+// what would break the line or the brackets is percent-escaped.
+QString escapeSection(const QString &s)
+{
+    QString out;
+    for (QChar c : s) {
+        switch (c.unicode()) {
+        case '%': out += QLatin1String("%25"); break;
+        case '\n': out += QLatin1String("%0A"); break;
+        case '\r': out += QLatin1String("%0D"); break;
+        case ']': out += QLatin1String("%5D"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString unescapeSection(QStringView s)
+{
+    QString out;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == QLatin1Char('%') && i + 2 < s.size()) {
+            bool ok = false;
+            const int code = s.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok) {
+                out += QChar(code);
+                i += 2;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
 QList<Section> parse(const QByteArray &data)
 {
     QList<Section> sections;
@@ -83,7 +118,7 @@ QList<Section> parse(const QByteArray &data)
         if (line.isEmpty())
             continue;
         if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            const QString name = unescape(line.mid(1, line.size() - 2));
+            const QString name = unescapeSection(line.mid(1, line.size() - 2));
             current = nullptr;
             for (Section &s : sections) {
                 if (s.name.compare(name, Qt::CaseInsensitive) == 0)
@@ -117,7 +152,7 @@ QByteArray serialise(const QList<Section> &sections)
 {
     QString out;
     for (const Section &s : sections) {
-        out += QLatin1Char('[') + escape(s.name, false) + QLatin1String("]\n");
+        out += QLatin1Char('[') + escapeSection(s.name) + QLatin1String("]\n");
         for (const Entry &e : s.entries)
             out += escape(e.key, true) + QLatin1Char('=') + escape(e.value, false) + QLatin1Char('\n');
         out += QLatin1Char('\n');

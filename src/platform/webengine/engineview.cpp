@@ -1,0 +1,62 @@
+#include "platform/webengine/engineview.h"
+
+#include <QPointer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include <unistd.h>
+
+namespace webengine {
+
+namespace {
+
+QString pathOf(const QUrl &url)
+{
+    return url.isLocalFile() ? url.toLocalFile() : url.toString();
+}
+
+} // namespace
+
+EngineView::EngineView(QWidget *parent) : QWebEngineView(parent)
+{
+    setObjectName(QStringLiteral("engineView"));
+    connect(this, &QWebEngineView::loadFinished, this, &EngineView::onLoadFinished);
+}
+
+void EngineView::navigate(const QUrl &url)
+{
+    load(url);
+}
+
+void EngineView::onLoadFinished(bool ok)
+{
+    const QString path = pathOf(url());
+    if (!ok) {
+        m_locationName = path;
+        Q_EMIT downloadComplete();
+        return;
+    }
+    // The engine's own title() falls back to the file's bare name; the
+    // document's title tells a page without one apart. The question runs
+    // in a world of its own, out of reach of the page's scripts.
+    const QPointer<EngineView> self(this);
+    page()->runJavaScript(QStringLiteral("document.title"), QWebEngineScript::ApplicationWorld,
+                          [self, path](const QVariant &title) {
+                              if (!self)
+                                  return;
+                              const QString t = title.toString();
+                              self->m_locationName = t.isEmpty() ? path : t;
+                              Q_EMIT self->downloadComplete();
+                          });
+}
+
+} // namespace webengine
+
+// The module's one entry point: a new browser widget.
+extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
+{
+    // The engine refuses to start as root with its sandbox on.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    return new webengine::EngineView(parent);
+}

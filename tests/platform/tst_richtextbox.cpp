@@ -1,0 +1,322 @@
+// The rich-text control: CR LF positions, selection members, colour runs
+// through edits and undo, loading, searching, and display-line counts.
+
+#include "support/fixture.h"
+
+#include "platform/errors.h"
+#include "platform/linebreaks.h"
+#include "platform/richtextbox.h"
+
+#include <QFile>
+#include <QPlainTextDocumentLayout>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+using platform::ControlError;
+using platform::RichTextBox;
+
+namespace {
+
+std::unique_ptr<RichTextBox> shownBox(const QString &text = QString(), QSize size = QSize(400, 300))
+{
+    auto box = std::make_unique<RichTextBox>();
+    box->resize(size);
+    box->show();
+    if (!text.isEmpty())
+        box->setText(text);
+    return box;
+}
+
+quint32 colourAtText(RichTextBox &box, int textPos)
+{
+    box.setSelStart(textPos);
+    box.setSelLength(1);
+    return box.SelColor();
+}
+
+} // namespace
+
+class TestRichTextBox : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { isolateSettings(); }
+
+    void lineBreaksCountTwo()
+    {
+        auto box = shownBox(QStringLiteral("ab\r\ncd\nef"));
+        QCOMPARE(box->Text(), QStringLiteral("ab\r\ncd\r\nef"));
+        QCOMPARE(box->TextLength(), 10);
+        box->setSelStart(4);
+        box->setSelLength(2);
+        QCOMPARE(box->SelText(), QStringLiteral("cd"));
+        box->setSelStart(1);
+        box->setSelLength(4);
+        QCOMPARE(box->SelText(), QStringLiteral("b\r\nc"));
+        QCOMPARE(box->SelStart(), 1);
+        QCOMPARE(box->SelLength(), 4);
+        // Every Text position maps back to itself (the LF half of a break
+        // maps to the end of its line).
+        for (int p = 0; p <= box->TextLength(); ++p) {
+            if (p == 3 || p == 7)
+                continue;
+            QCOMPARE(box->toTextPosition(box->toDocumentPosition(p)), p);
+        }
+    }
+
+    void selectionMembers()
+    {
+        auto box = shownBox(QStringLiteral("hello world"));
+        box->setSelStart(100); // clamped to the end
+        QCOMPARE(box->SelStart(), 11);
+        box->setSelStart(6);
+        box->setSelLength(100);
+        QCOMPARE(box->SelText(), QStringLiteral("world"));
+        QVERIFY_THROWS_EXCEPTION(ControlError, box->setSelLength(-1));
+        box->setSelStart(0);
+        box->setSelLength(5);
+        box->setSelText(QStringLiteral("HI\r\nTHERE"));
+        QCOMPARE(box->Text(), QStringLiteral("HI\r\nTHERE world"));
+        QCOMPARE(box->SelStart(), 9); // caret after the written text
+        QCOMPARE(box->SelLength(), 0);
+    }
+
+    void changeAndSelChangeEvents()
+    {
+        auto box = shownBox();
+        QSignalSpy change(box.get(), &RichTextBox::Change);
+        QSignalSpy sel(box.get(), &RichTextBox::SelChange);
+        QTest::keyClicks(box.get(), QStringLiteral("ab"));
+        QCOMPARE(change.count(), 2);
+        QVERIFY(sel.count() >= 2);
+        change.clear();
+        QTest::keyClick(box.get(), Qt::Key_Left);
+        QCOMPARE(change.count(), 0);
+        box->setSelColor(0xFF0000); // colouring isn't a text change
+        QCOMPARE(change.count(), 0);
+    }
+
+    void coloursMoveWithText()
+    {
+        auto box = shownBox(QStringLiteral("<b>x</b>"));
+        box->setSelStart(0);
+        box->setSelLength(3);
+        box->setSelColor(0xFF0000);
+        QCOMPARE(colourAtText(*box, 1), 0xFF0000u);
+        const quint32 plain = colourAtText(*box, 3);
+        QVERIFY(plain != 0xFF0000u);
+        // Text typed before the tag moves its colour along.
+        box->setSelStart(0);
+        box->setSelText(QStringLiteral("zz"));
+        QCOMPARE(colourAtText(*box, 2), 0xFF0000u);
+        QCOMPARE(colourAtText(*box, 4), 0xFF0000u);
+        QVERIFY(colourAtText(*box, 5) != 0xFF0000u);
+        // Typed inside the tag, text takes the colour of the character before.
+        box->setSelStart(3);
+        box->setSelText(QStringLiteral("q"));
+        QCOMPARE(box->Text(), QStringLiteral("zz<qb>x</b>"));
+        QCOMPARE(colourAtText(*box, 3), 0xFF0000u);
+    }
+
+    void undoBringsColoursBack()
+    {
+        auto box = shownBox(QStringLiteral("one <tag> two"));
+        box->setSelStart(4);
+        box->setSelLength(5);
+        box->setSelColor(0x00C000);
+        box->setSelStart(4);
+        box->setSelLength(5);
+        box->setSelText(QString());
+        QCOMPARE(box->Text(), QStringLiteral("one  two"));
+        box->document()->undo();
+        QCOMPARE(box->Text(), QStringLiteral("one <tag> two"));
+        QCOMPARE(colourAtText(*box, 4), 0x00C000u);
+        QCOMPARE(colourAtText(*box, 8), 0x00C000u);
+        QVERIFY(colourAtText(*box, 9) != 0x00C000u);
+        box->document()->redo();
+        QCOMPARE(box->Text(), QStringLiteral("one  two"));
+    }
+
+    void formatChangesKeepColours()
+    {
+        auto box = shownBox(QStringLiteral("a <b> c"));
+        box->setSelStart(2);
+        box->setSelLength(3);
+        box->setSelColor(0xFF0000);
+        box->setSelStart(0);
+        box->setSelLength(box->TextLength());
+        box->setSelFontSize(14);
+        QCOMPARE(colourAtText(*box, 3), 0xFF0000u);
+        box->document()->undo(); // undoing the size change is a format change too
+        QCOMPARE(box->Text(), QStringLiteral("a <b> c"));
+        QCOMPARE(colourAtText(*box, 3), 0xFF0000u);
+        QVERIFY(colourAtText(*box, 0) != 0xFF0000u);
+    }
+
+    void suspendedWritesGiveTheSameResult()
+    {
+        const QString text = QStringLiteral("<a>\r\n<b> <c>\r\n\r\n<d>");
+        auto direct = shownBox(text);
+        auto batched = shownBox(text);
+        struct R { int s, l; quint32 c; };
+        const std::vector<R> runs{{0, 3, 1}, {5, 3, 2}, {9, 3, 3}, {6, 8, 4}, {16, 3, 5}};
+        for (const R &r : runs) {
+            direct->setSelStart(r.s);
+            direct->setSelLength(r.l);
+            direct->setSelColor(r.c);
+        }
+        batched->suspendRedraw();
+        // Enough writes to take the one-sweep path.
+        for (int k = 0; k < 20; ++k) {
+            for (const R &r : runs) {
+                batched->setSelStart(r.s);
+                batched->setSelLength(r.l);
+                batched->setSelColor(r.c);
+            }
+        }
+        QCOMPARE(batched->SelStart(), 16);
+        batched->resumeRedraw();
+        QCOMPARE(batched->SelStart(), direct->SelStart());
+        QCOMPARE(batched->SelLength(), direct->SelLength());
+        const auto a = direct->colourRuns().all();
+        const auto b = batched->colourRuns().all();
+        QCOMPARE(a.size(), b.size());
+        for (size_t i = 0; i < a.size(); ++i) {
+            QCOMPARE(a[i].start, b[i].start);
+            QCOMPARE(a[i].length, b[i].length);
+            QCOMPARE(a[i].colour, b[i].colour);
+        }
+    }
+
+    void loadFileKeepsBytesAndReportsMissingFiles()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("s.cgi");
+        const QByteArray bytes("#!/usr/bin/perl\r\nprint \"caf\xE9\";\r\n$x = 1;\n");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        auto box = shownBox();
+        QSignalSpy change(box.get(), &RichTextBox::Change);
+        box->LoadFile(path);
+        QCOMPARE(change.count(), 1);
+        QCOMPARE(box->SelStart(), 0);
+        QVERIFY(box->Text().contains(QString::fromUtf8("caf\xC3\xA9")));
+        QCOMPARE(box->encodedText(), bytes);
+        QVERIFY(!box->document()->isModified());
+        try {
+            box->LoadFile(dir.filePath("missing.pl"));
+            QFAIL("no error for a missing file");
+        } catch (const ControlError &e) {
+            QCOMPARE(e.number(), int(ControlError::FileNotFound));
+        }
+        QVERIFY_THROWS_EXCEPTION(ControlError, box->LoadFile(dir.path()));
+    }
+
+    void loadFileOfRichText()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("n.rtf");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("{\\rtf1\\ansi{\\colortbl ;\\red255\\green0\\blue0;}\\cf1 red\\cf0  \\b bold\\b0\\par next}");
+        f.close();
+        auto box = shownBox();
+        box->LoadFile(path);
+        QCOMPARE(box->Text(), QStringLiteral("red bold\r\nnext"));
+        QCOMPARE(colourAtText(*box, 0), 0x0000FFu);
+        box->setSelStart(5);
+        QVERIFY(box->SelBold() || [&] { box->setSelLength(1); return box->SelBold(); }());
+    }
+
+    void findSemantics()
+    {
+        auto box = shownBox(QStringLiteral("Alpha beta\r\nALPHA gamma alpha"));
+        // Whole text, case-blind.
+        QCOMPARE(box->Find(QStringLiteral("alpha")), 0);
+        QCOMPARE(box->SelLength(), 5);
+        // Inside the selection only.
+        box->setSelStart(12);
+        box->setSelLength(5);
+        QCOMPARE(box->Find(QStringLiteral("alpha")), 12);
+        box->setSelStart(13);
+        box->setSelLength(4);
+        QCOMPARE(box->Find(QStringLiteral("alpha")), -1);
+        QCOMPARE(box->SelStart(), 13); // a miss leaves the selection
+        QCOMPARE(box->SelLength(), 4);
+        // From the caret to an end.
+        box->setSelStart(13);
+        QCOMPARE(box->Find(QStringLiteral("alpha"), -1, box->TextLength()), 24);
+        box->setSelStart(13);
+        QCOMPARE(box->Find(QStringLiteral("alpha"), -1, 26), -1);
+    }
+
+    void displayLinesCountWrapping()
+    {
+        auto box = shownBox(QString(), QSize(300, 200));
+        QCOMPARE(box->GetLineCount(), 1);
+        const QString longLine = QStringLiteral("word ").repeated(60);
+        box->setText(QStringLiteral("short\r\n") + longLine + QStringLiteral("\r\nend"));
+        // The layout's own count for the long paragraph.
+        QTextBlock b = box->document()->findBlockByNumber(1);
+        auto *layout = qobject_cast<QPlainTextDocumentLayout *>(box->document()->documentLayout());
+        layout->ensureBlockLayout(b);
+        const int wrapped = b.layout()->lineCount();
+        QVERIFY(wrapped > 2);
+        QCOMPARE(box->GetLineCount(), wrapped + 2);
+        box->setSelStart(box->TextLength());
+        QCOMPARE(box->LineFromChar(), wrapped + 1);
+        box->setSelStart(7 + 5 * 59); // the last word of the long line
+        QCOMPARE(box->LineFromChar(), wrapped);
+    }
+
+    void wrapCounterAgreesWithLayout()
+    {
+        // Script-like lines at several widths: the counter must agree with
+        // the text layout itself.
+        const QStringList lines = {
+            QStringLiteral("print \"<TR><TD ALIGN=CENTER><B>$price1</B></TD><TD>$email</TD></TR>\\n\"; # row 1"),
+            QStringLiteral("if ($row eq \"total\") { $total3 = $row . \" and more\"; }"),
+            QStringLiteral("print qq(<A HREF=\"/cgi-bin/total.cgi?count=$q4\">total count</A><BR>\\n);"),
+            QStringLiteral("@list5 = (1, 2, 3); %hash5 = (\"user\" => $email);"),
+            QStringLiteral("my $price6 = param(\"user\") || \"default user\";"),
+            QStringLiteral("\tindented\twith\ttabs and-hyphens/slashes,commas;semicolons:colons 12,345.67 (paren) [b] {c}"),
+            QStringLiteral("averyveryveryveryveryveryveryveryveryveryveryveryveryveryveryveryverylongword and more"),
+            QStringLiteral("   leading spaces     and     runs of spaces      at end      "),
+            QString::fromUtf8("caf\xC3\xA9 na\xC3\xAFve \xC2\xAB quoted \xC2\xBB \xE2\x82\xAC 5"),
+            QStringLiteral("x=1;y=2;z=$a-$b+$c*$d/$e%$f!$g?$h"),
+        };
+        const QFont font = RichTextBox::defaultTextFont();
+        for (qreal width : {120.0, 200.0, 277.0, 350.0, 512.0}) {
+            platform::WrapCounter counter(font, width, 80);
+            for (const QString &line : lines) {
+                QTextLayout layout(line, font);
+                QTextOption option;
+                option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+                option.setTabStopDistance(80);
+                layout.setTextOption(option);
+                layout.beginLayout();
+                int n = 0;
+                for (;;) {
+                    QTextLine l = layout.createLine();
+                    if (!l.isValid())
+                        break;
+                    l.setLineWidth(width);
+                    ++n;
+                }
+                layout.endLayout();
+                QVERIFY2(counter.lines(line) == n,
+                         qPrintable(QStringLiteral("width %1: %2 (counted %3, laid out %4)")
+                                        .arg(width).arg(line).arg(counter.lines(line)).arg(n)));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestRichTextBox)
+#include "tst_richtextbox.moc"
