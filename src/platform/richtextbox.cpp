@@ -123,6 +123,12 @@ void RichTextBox::attachDocument(QTextDocument *doc)
             Qt::UniqueConnection);
     connect(doc, &QTextDocument::contentsChanged, this, &RichTextBox::onContentsChanged,
             Qt::UniqueConnection);
+    if (auto *layout = doc->documentLayout()) {
+        // A change of the wrap width lays every paragraph out afresh, back
+        // to one line each: count them again at once.
+        connect(layout, &QAbstractTextDocumentLayout::update, this, &RichTextBox::onLayoutUpdate,
+                Qt::UniqueConnection);
+    }
     m_lastBlockCount = doc->blockCount();
     m_lastUndoSteps = doc->availableUndoSteps();
     m_lastRedoSteps = doc->availableRedoSteps();
@@ -475,6 +481,15 @@ void RichTextBox::contextMenuEvent(QContextMenuEvent *event)
 
 // ---------------------------------------------------------------- lines
 
+void RichTextBox::onLayoutUpdate()
+{
+    QTextDocument *d = document();
+    if (d->blockCount() > 1 && d->lineCount() == d->blockCount() && m_countedLines != d->lineCount()) {
+        m_countedWidth = -1;
+        recountLines();
+    }
+}
+
 void RichTextBox::recountLines()
 {
     auto *layout = qobject_cast<QPlainTextDocumentLayout *>(document()->documentLayout());
@@ -495,6 +510,7 @@ void RichTextBox::recountLines()
     if (doc->blockCount() <= kExactParagraphs) {
         for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
             layout->ensureBlockLayout(b);
+        m_countedLines = doc->lineCount();
         return;
     }
     // Every paragraph's layout was just cleared by the width change: give
@@ -513,6 +529,7 @@ void RichTextBox::recountLines()
         b.setLineCount(counter.lines(QStringView(raw).mid(from, len)));
         from += len + 1;
     }
+    m_countedLines = doc->lineCount();
 }
 
 int RichTextBox::GetLineCount() const
@@ -666,6 +683,7 @@ void RichTextBox::onContentsChanged()
             }
         }
     }
+    m_countedLines = document()->lineCount();
     ensureVisibleColours();
     Q_EMIT Change();
 }

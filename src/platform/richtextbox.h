@@ -140,6 +140,7 @@ private:
     void flushPending(bool endSuspension);
     void updateViewportMargin();
     void recountLines();
+    void onLayoutUpdate();
     void ensureVisibleColours();
     void stampBlocks(int fromBlock, int toBlock);
     bool textUnchanged(int position, int length) const;
@@ -157,6 +158,7 @@ private:
     TextFileFormat m_format;
     int m_rightMarginTwips = 0;
     qreal m_countedWidth = -1;
+    int m_countedLines = -1;
     QFont m_countedFont;
 
     // Suspended redraw: selection and colours recorded in Text positions.

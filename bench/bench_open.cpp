@@ -1,0 +1,89 @@
+// Opening a generated Perl/CGI script the way the command line does: read,
+// build, four colouring passes, shown. Prints the time to coloured and
+// idle, the memory, and the cost of a typed character with the read-outs
+// refreshed. Run with a file made by gen_script.py:
+//   bench_open FILE [FILE...]
+
+#include "document/documentwindow.h"
+#include "frame/mainwindow.h"
+#include "platform/documentloader.h"
+#include "platform/richtextbox.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+static long rssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_open FILE...\n");
+        return 2;
+    }
+    for (int a = 1; a < argc; ++a) {
+        const QString path = QString::fromLocal8Bit(argv[a]);
+        const long before = rssKb();
+        QElapsedTimer t;
+        t.start();
+        platform::DocumentPreloader::start(path, platform::RichTextBox::defaultTextFont());
+        auto *w = new frame::MainWindow;
+        w->startUp(path);
+        w->show();
+        QApplication::processEvents();
+        const double ms = t.nsecsElapsed() / 1e6;
+        document::DocumentWindow *doc = w->activeDocument();
+        platform::RichTextBox *box = doc->rtfText;
+        std::printf("%s: %lld bytes, %d display lines, %d colour runs\n", argv[a],
+                    qlonglong(QFile(path).size()), box->GetLineCount(), box->colourRuns().runCount());
+        std::printf("  open, colour and show: %.0f ms, memory +%ld MB (process %ld MB)\n", ms,
+                    (rssKb() - before) / 1024, rssKb() / 1024);
+
+        // Typing, with the three read-outs refreshed by the events.
+        box->setFocus();
+        box->setSelStart(box->TextLength() / 2);
+        std::vector<double> costs;
+        for (int i = 0; i < 300; ++i) {
+            QElapsedTimer k;
+            k.start();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+            QApplication::sendEvent(box, &press);
+            QApplication::processEvents();
+            costs.push_back(k.nsecsElapsed() / 1e6);
+        }
+        std::sort(costs.begin(), costs.end());
+        std::printf("  typed character with read-outs: median %.3f ms, worst %.3f ms (%s)\n",
+                    costs[costs.size() / 2], costs.back(), qPrintable(doc->linetotal->text()));
+        for (document::DocumentWindow *d : w->documents())
+            d->markSaved();
+        w->framclean();
+        w->close();
+        delete w;
+        QApplication::processEvents();
+    }
+    return 0;
+}
