@@ -1,0 +1,284 @@
+// The document window: its layout, the close prompt with save-on-close,
+// the Quick Link menu on a right-button press, and the read-outs.
+
+#include "support/fixture.h"
+
+#include "document/documentwindow.h"
+#include "editing/findform.h"
+#include "files/commondialog.h"
+#include "frame/mainwindow.h"
+#include "platform/richtextbox.h"
+#include "platform/settingsstore.h"
+#include "platform/twips.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTest>
+
+using document::DocumentWindow;
+using platform::Answer;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+const QString kPrompt = QStringLiteral(" Do You Want To Save Changes?");
+
+} // namespace
+
+class TestDocumentWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { isolateSettings(); }
+    void init() { clearSettings(); }
+
+    void newWindowsAreNumberedAndLaidOut()
+    {
+        EditorFixture f;
+        DocumentWindow *one = f.newDocument();
+        DocumentWindow *two = f.newDocument();
+        QCOMPARE(one->caption(), QStringLiteral("Untitled 1"));
+        QCOMPARE(two->caption(), QStringLiteral("Untitled 2"));
+        QVERIFY(!two->hasFile());
+        QCOMPARE(two->objectName(), QStringLiteral("frmDocument"));
+        QCOMPARE(two->rtfText->objectName(), QStringLiteral("rtfText"));
+        // The read-outs in a row along the top edge.
+        QCOMPARE(two->lblCurrLineNo->pos(), QPoint(platform::twipsToPixelsX(100), platform::twipsToPixelsY(5)));
+        QCOMPARE(two->linetotal->pos(), QPoint(platform::twipsToPixelsX(1700), platform::twipsToPixelsY(5)));
+        QCOMPARE(two->filesize->pos(), QPoint(platform::twipsToPixelsX(4000), platform::twipsToPixelsY(5)));
+        QVERIFY(two->filesize->isVisible());
+        const QRect r = two->rtfText->geometry();
+        QCOMPARE(r.topLeft(), QPoint(platform::twipsToPixelsX(60), platform::twipsToPixelsY(200)));
+        QVERIFY(qAbs(r.width() - (two->width() - platform::twipsToPixelsX(100))) <= 1);
+        QCOMPARE(two->rtfText->RightMargin(), platform::pixelsToTwipsX(two->width()) - 100 - 400);
+        // The document-only menus are back.
+        QVERIFY(f.item("mnuhtmltags")->isVisible());
+        QVERIFY(f.item("mnuedit")->isVisible());
+        QVERIFY(f.item("mnuautoinsert")->isEnabled());
+        QVERIFY(f.item("mnuhtmlpreview")->isEnabled());
+        QVERIFY(f.quickItem("mnuhtmlpreview")->isEnabled());
+        // Closing the second window doesn't free its number.
+        two->subWindow()->close();
+        QCOMPARE(f.newDocument()->caption(), QStringLiteral("Untitled 3"));
+        // Nothing hides the menus again.
+        for (DocumentWindow *d : f.window()->documents())
+            d->subWindow()->close();
+        QVERIFY(f.item("mnuhtmltags")->isVisible());
+    }
+
+    void windowTooSmallKeepsTheText()
+    {
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument();
+        const QRect before = doc->rtfText->geometry();
+        doc->resize(platform::twipsToPixelsX(90), platform::twipsToPixelsY(150));
+        QCOMPARE(doc->rtfText->geometry(), before);
+        QCOMPARE(doc->linetotal->pos(), QPoint(platform::twipsToPixelsX(1700), platform::twipsToPixelsY(5)));
+    }
+
+    void closeWithoutMarkerAsksNothing()
+    {
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument();
+        QVERIFY(doc->subWindow()->close());
+        QCOMPARE(f.ui.messages.size(), 0);
+    }
+
+    void namedDocumentYesWritesWithoutDialog()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("named.pl");
+        writeFile(path, "old\r\n");
+        f.ui.chooseFile(path);
+        QVERIFY(f.trigger("mnuFileOpen"));
+        DocumentWindow *doc = f.activeDocument();
+        QCOMPARE(doc->caption(), path);
+        doc->rtfText->setSelStart(doc->rtfText->TextLength());
+        doc->rtfText->setSelText(QStringLiteral("new"));
+        QCOMPARE(f.window()->panelText(2), QStringLiteral("File - Changed"));
+        f.ui.answer(Answer::Yes);
+        QVERIFY(doc->subWindow()->close());
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.messages[0].text, kPrompt);
+        QCOMPARE(f.ui.messages[0].title, QStringLiteral("File Has Changed"));
+        QCOMPARE(int(f.ui.messages[0].buttons), int(platform::Buttons::YesNo));
+        QCOMPARE(int(f.ui.messages[0].icon), int(platform::Icon::None));
+        QCOMPARE(f.ui.fileRequests.size(), 1); // only the Open
+        QCOMPARE(readAll(path), QByteArray("old\r\nnew"));
+        QCOMPARE(f.window()->dlgCommonDialog().DialogTitle(), QStringLiteral("Save Changes"));
+        QCOMPARE(f.window()->panelText(2), QString());
+    }
+
+    void answerNoSavesNothing()
+    {
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument(QStringLiteral("text"));
+        f.ui.answer(Answer::No);
+        QVERIFY(doc->subWindow()->close());
+        QCOMPARE(f.ui.fileRequests.size(), 0);
+        QCOMPARE(f.window()->panelText(2), QString());
+    }
+
+    void untitledYesShowsSaveAsPrefilled()
+    {
+        EditorFixture f;
+        f.window()->dlgCommonDialog().setFileName(QStringLiteral("/left/by/last.cgi"));
+        DocumentWindow *doc = f.newDocument(QStringLiteral("x = 1;"));
+        const QString path = f.scratch("saved.cgi");
+        f.ui.answer(Answer::Yes);
+        f.ui.chooseFile(path);
+        QVERIFY(doc->subWindow()->close());
+        QCOMPARE(f.ui.fileRequests.size(), 1);
+        QCOMPARE(f.ui.fileRequests[0].title, QStringLiteral("Save As"));
+        QVERIFY(f.ui.fileRequests[0].save);
+        QCOMPARE(f.ui.fileRequests[0].fileName, QStringLiteral("/left/by/last.cgi"));
+        QCOMPARE(f.ui.fileRequests[0].filters.size(), 13);
+        QCOMPARE(f.ui.fileRequests[0].filters.at(10), QStringLiteral("Config Files (*.cfg)"));
+        QCOMPARE(readAll(path), QByteArray("x = 1;")); // a new document is written with LF
+    }
+
+    void cancelInSaveAsKeepsTheWindowOpen()
+    {
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument(QStringLiteral("keep me"));
+        f.ui.answer(Answer::Yes);
+        f.ui.cancelFile();
+        QVERIFY(!doc->subWindow()->close());
+        QCOMPARE(f.window()->documents().size(), 1);
+        QCOMPARE(doc->rtfText->Text(), QStringLiteral("keep me"));
+    }
+
+    void unwritablePathReportsAndKeepsTheWindow()
+    {
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument(QStringLiteral("precious"));
+        const QString bad = QStringLiteral("/proc/self/cannot/write.pl");
+        f.ui.answer(Answer::Yes);
+        f.ui.chooseFile(bad);
+        QVERIFY(!doc->subWindow()->close());
+        QCOMPARE(f.ui.messages.size(), 2);
+        QVERIFY(f.ui.messages[1].text.contains(bad));
+        QVERIFY(f.ui.messages[1].text.size() > bad.size() + 12); // with the system's reason
+        QCOMPARE(doc->caption(), QStringLiteral("Untitled 1"));
+        QCOMPARE(f.window()->documents().size(), 1);
+    }
+
+    void sharedMarkerAsksForAnUneditedWindow()
+    {
+        // The marker is shared: closing an unedited window after editing
+        // another asks, and Yes writes the window being closed.
+        EditorFixture f;
+        const QString path = f.scratch("quiet.pl");
+        writeFile(path, "quiet\n");
+        f.ui.chooseFile(path);
+        QVERIFY(f.trigger("mnuFileOpen"));
+        DocumentWindow *quiet = f.activeDocument();
+        DocumentWindow *busy = f.newDocument(QStringLiteral("busy"));
+        QCOMPARE(f.window()->panelText(2), QStringLiteral("File - Changed"));
+        f.ui.answer(Answer::Yes);
+        QVERIFY(quiet->subWindow()->close()); // busy is the active one
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(readAll(path), QByteArray("quiet\n"));
+        QCOMPARE(f.window()->documents(), QList<DocumentWindow *>{busy});
+    }
+
+    void ownEditsAskEvenWithAnEmptyMarker()
+    {
+        // Exit with two edited documents: the second is asked about too.
+        EditorFixture f;
+        DocumentWindow *a = f.newDocument(QStringLiteral("first"));
+        DocumentWindow *b = f.newDocument(QStringLiteral("second"));
+        Q_UNUSED(a);
+        Q_UNUSED(b);
+        f.ui.answer(Answer::No);
+        f.ui.answer(Answer::No);
+        f.close();
+        QCOMPARE(f.ui.messages.size(), 2);
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void fileNamedLikeUntitledCountsAsNamed()
+    {
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument(QStringLiteral("z"));
+        const QString path = f.scratch("untitled.pl");
+        doc->setCaption(path);
+        QVERIFY(doc->hasFile()); // "/tmp/...": only a caption starting "Untitled" is untitled
+        doc->setCaption(QStringLiteral("Untitledness.pl"));
+        QVERIFY(!doc->hasFile());
+    }
+
+    void quickLinkOnRightButton()
+    {
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument(QStringLiteral("abc"));
+        QMenu *menu = f.window()->frmlink()->mnun();
+        QTest::mouseClick(doc->rtfText->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(menu->actions().first()->text(), QStringLiteral("Cancel"));
+        menu->hide();
+        QVERIFY(f.trigger("mnqloff"));
+        QTest::mouseClick(doc->rtfText->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+        QCoreApplication::processEvents();
+        QVERIFY(!f.window()->frmlink()->mnun()->isVisible());
+        QCOMPARE(platform::readSetting("settings", "ql", "on"), QStringLiteral("off"));
+    }
+
+    void readOutTexts()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument();
+        QString many;
+        for (int i = 0; i < 12344; ++i)
+            many += QStringLiteral("x\r\n");
+        doc->rtfText->setSelText(many);
+        QCOMPARE(doc->linetotal->text(), QStringLiteral("Total Number Of Lines = 12,345"));
+        QCOMPARE(doc->lblCurrLineNo->text(), QStringLiteral("Line Number = 12,345"));
+        QCOMPARE(doc->filesize->text(), QStringLiteral("Total Bytes = 0"));
+        doc->rtfText->setSelStart(0);
+        QCOMPARE(doc->lblCurrLineNo->text(), QStringLiteral("Line Number= 1"));
+        // The byte count is that of the file the dialog last named.
+        const QString path = f.scratch("sized.txt");
+        writeFile(path, QByteArray(1234, 'q'));
+        f.window()->dlgCommonDialog().setFileName(path);
+        doc->rtfText->setSelStart(2);
+        QCOMPARE(doc->filesize->text(), QStringLiteral("Total Bytes = 1234"));
+        // Any key sets the marker, an arrow key too.
+        f.window()->framclean();
+        QTest::keyClick(doc->rtfText, Qt::Key_Right);
+        QCOMPARE(f.window()->panelText(2), QStringLiteral("File - Changed"));
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void wrappedLinesCount()
+    {
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument();
+        doc->rtfText->setSelText(QStringLiteral("word ").repeated(80));
+        const int lines = doc->rtfText->GetLineCount();
+        QVERIFY(lines > 3);
+        QCOMPARE(doc->linetotal->text(), QStringLiteral("Total Number Of Lines = %1").arg(lines));
+        QCOMPARE(doc->lblCurrLineNo->text(), QStringLiteral("Line Number = %1").arg(lines));
+    }
+};
+
+QTEST_MAIN(TestDocumentWindow)
+#include "tst_documentwindow.moc"
