@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 namespace editing {
 
@@ -27,8 +28,7 @@ QRect twipsRect(int l, int t, int w, int h)
 
 int &quickLinkCounter()
 {
-    static int counter = 0;
-    return counter;
+    return frame::frmMain()->quickLinkCounter();
 }
 
 FindForm::FindForm(QWidget *owner) : QWidget(owner, Qt::Tool)
@@ -98,11 +98,23 @@ void FindForm::showFromQuickLink()
         setParent(nullptr, Qt::Tool);
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setAttribute(Qt::WA_ShowWithoutActivating, true);
-    // Outer size 220 by 100 pixels.
+    placeForQuickLink();
+    show();
+    // The frame is known once the window is shown (with some window
+    // managers only a moment later): the outer size is what counts.
+    placeForQuickLink();
+    QTimer::singleShot(0, this, [this] {
+        if (!parentWidget() && isVisible())
+            placeForQuickLink();
+    });
+}
+
+void FindForm::placeForQuickLink()
+{
+    // Outer size 220 by 100 pixels at 300, 200.
     const QSize frame = frameGeometry().size() - geometry().size();
     setFixedSize(220 - frame.width(), 100 - frame.height());
     move(300, 200);
-    show();
 }
 
 void FindForm::Command3_Click()

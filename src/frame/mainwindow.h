@@ -78,6 +78,9 @@ public:
     document::DocumentWindow *newdoc();
     void openload();
     int documentCounter() const { return m_documentCounter; }
+    // The Quick Link menu's own counter of new windows; it lives as long
+    // as the program, not as the form holding that menu.
+    int &quickLinkCounter() { return m_quickLinkCounter; }
 
     // Shows a child window in the document area.
     QMdiSubWindow *addChild(QWidget *widget);
@@ -106,6 +109,7 @@ private:
     QPointer<editing::FindForm> m_frmlink;
     QString m_commandLine;
     int m_documentCounter = 0;
+    int m_quickLinkCounter = 0;
     QList<QAction *> m_windowListActions;
     QAction *m_windowListSeparator = nullptr;
 };

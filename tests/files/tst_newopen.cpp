@@ -1,0 +1,180 @@
+// New, New Window, Open, the command-line open and the HTML template, from
+// both menus.
+
+#include "support/fixture.h"
+
+#include "document/documentwindow.h"
+#include "files/commondialog.h"
+#include "frame/mainwindow.h"
+#include "platform/richtextbox.h"
+#include "platform/settingsstore.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+
+using document::DocumentWindow;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+bool coloured(platform::RichTextBox *box, int textPos, quint32 colour)
+{
+    quint32 c = 0;
+    return box->colourRuns().colourAt(box->toDocumentPosition(textPos), &c) && c == colour;
+}
+
+QStringList captions(frame::MainWindow *w)
+{
+    QStringList out;
+    for (DocumentWindow *d : w->documents())
+        out << d->caption();
+    return out;
+}
+
+// "=" with no ";" after it: the edit-area pass ends with an error.
+const QByteArray kBrokenScript = "<b>bold</b>\n$x = 1\n# note here\n";
+
+} // namespace
+
+class TestNewOpen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { isolateSettings(); }
+    void init() { clearSettings(); }
+
+    void countersOfBothMenus()
+    {
+        EditorFixture f;
+        QVERIFY(f.trigger("mnuBlankFile"));
+        QVERIFY(f.trigger("mnuBlankFile"));
+        QVERIFY(f.trigger("mnuBlankFile"));
+        QVERIFY(f.trigger("mnuWindowNewWindow"));
+        QVERIFY(f.triggerQuick("mnuBlankFile"));
+        QVERIFY(f.triggerQuick("mnuWindowNewWindow"));
+        QCOMPARE(captions(f.window()),
+                 (QStringList{"Untitled 1", "Untitled 2", "Untitled 3", "Untitled 4", "Untitled 1", "Untitled 2"}));
+        QCOMPARE(f.activeDocument()->caption(), QStringLiteral("Untitled 2"));
+        QCOMPARE(f.activeText()->Text(), QString());
+    }
+
+    void openFromTheMainMenu()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("page.cgi");
+        writeFile(path, "<b>x</b> $v = \"abc\"; # hi\n");
+        f.ui.chooseFile(path);
+        QVERIFY(f.trigger("mnuFileOpen"));
+        QCOMPARE(f.ui.fileRequests.size(), 1);
+        const platform::FileRequest &r = f.ui.fileRequests[0];
+        QCOMPARE(r.title, QStringLiteral("Open"));
+        QVERIFY(!r.save);
+        QCOMPARE(r.fileName, QString());
+        QCOMPARE(r.filters.size(), 13);
+        QCOMPARE(r.filters.first(), QStringLiteral("CGI Files (*.cgi)"));
+        QCOMPARE(r.filters.at(5), QStringLiteral("HTML Files(*.html)"));
+        QCOMPARE(r.filterIndex, 0);
+        DocumentWindow *doc = f.activeDocument();
+        QCOMPARE(doc->caption(), path);
+        QVERIFY(doc->filesize->isVisible());
+        QVERIFY(coloured(doc->rtfText, 0, 0xFF0000));  // the tag
+        QVERIFY(coloured(doc->rtfText, 9, 0xC000C0));  // $v
+        QVERIFY(coloured(doc->rtfText, 14, 0x0000FF)); // the edit area
+        QVERIFY(coloured(doc->rtfText, 21, 0x00C000)); // the comment
+        QCOMPARE(f.window()->panelText(2), QString());
+        QCOMPARE(doc->filesize->text(), QStringLiteral("Total Bytes = %1").arg(QFile(path).size()));
+        // The type chosen carries over to the next use of the dialog.
+        f.ui.chooseFile(path, 4);
+        QVERIFY(f.trigger("mnuFileOpen"));
+        f.ui.cancelFile();
+        QVERIFY(f.trigger("mnuFileOpen"));
+        QCOMPARE(f.ui.fileRequests.last().filterIndex, 4);
+    }
+
+    void cancelAndMissingFile()
+    {
+        EditorFixture f;
+        f.ui.cancelFile();
+        QVERIFY(f.trigger("mnuFileOpen"));
+        QCOMPARE(f.window()->documents().size(), 0);
+        f.ui.chooseFile(f.scratch("nothing-here.pl"));
+        QVERIFY(f.trigger("mnuFileOpen"));
+        QCOMPARE(captions(f.window()), QStringList{QStringLiteral("Untitled 1")});
+        QCOMPARE(f.ui.messages.size(), 0);
+    }
+
+    void anErrorEndsTheMainOpenButNotTheCommandLine()
+    {
+        EditorFixture probe;
+        const QString path = probe.scratch("broken.pl");
+        writeFile(path, kBrokenScript);
+        {
+            EditorFixture f;
+            f.ui.chooseFile(path);
+            QVERIFY(f.trigger("mnuFileOpen"));
+            platform::RichTextBox *box = f.activeText();
+            QVERIFY(coloured(box, 0, 0xFF0000));
+            QVERIFY(!coloured(box, 13, 0xC000C0)); // the variable pass didn't run
+            QVERIFY(!coloured(box, 21, 0x00C000)); // nor the comment pass
+        }
+        EditorFixture g(path);
+        platform::RichTextBox *box = g.activeText();
+        QVERIFY(coloured(box, 0, 0xFF0000));
+        QVERIFY(coloured(box, 13, 0xC000C0));
+        QVERIFY(coloured(box, 21, 0x00C000));
+        QVERIFY(g.item("mnucoloron")->isChecked());
+        QCOMPARE(g.window()->panelText(2), QString());
+    }
+
+    void quickLinkOpenReusesTheClickedWindow()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("into.pl");
+        writeFile(path, "<i>it</i> $a = 'bc';\n");
+        DocumentWindow *doc = f.newDocument(QStringLiteral("old text"));
+        f.ui.chooseFile(path);
+        QVERIFY(f.triggerQuick("mnuFileOpen"));
+        QCOMPARE(f.window()->documents().size(), 1);
+        QCOMPARE(doc->caption(), path);
+        QCOMPARE(doc->rtfText->Text(), QStringLiteral("<i>it</i> $a = 'bc';\r\n"));
+        QCOMPARE(f.ui.fileRequests.last().filters.size(), 12); // the short filter
+        QVERIFY(coloured(doc->rtfText, 0, 0xFF0000));
+        QVERIFY(!coloured(doc->rtfText, 10, 0xC000C0)); // tag pass only
+        QVERIFY(f.quickItem("mnucoloron")->isChecked());
+        QCOMPARE(f.window()->panelText(2), QStringLiteral("File - Changed")); // not cleared
+    }
+
+    void htmlTemplate()
+    {
+        EditorFixture f;
+        QVERIFY(f.trigger("mnuhtemplate"));
+        DocumentWindow *doc = f.activeDocument();
+        QCOMPARE(doc->caption(), QStringLiteral("Untitled 1"));
+        QFile t(f.programFolder() + "/newhtml.qz");
+        QVERIFY(t.open(QIODevice::ReadOnly));
+        const QString expected = QString::fromUtf8(t.readAll()).replace(QLatin1String("\n"), QLatin1String("\r\n"));
+        QCOMPARE(doc->rtfText->Text(), expected);
+        QVERIFY(coloured(doc->rtfText, expected.indexOf(QLatin1Char('<')), 0xFF0000));
+        QVERIFY(f.item("mnuhtmlpreview")->isEnabled());
+        // From the Quick Link menu: its own counter.
+        QVERIFY(f.triggerQuick("mnuhtemplate"));
+        QCOMPARE(f.activeDocument()->caption(), QStringLiteral("Untitled 1"));
+        // A missing template leaves an empty window.
+        QFile::remove(f.programFolder() + "/newhtml.qz");
+        QVERIFY(f.trigger("mnuhtemplate"));
+        QCOMPARE(f.activeDocument()->caption(), QStringLiteral("Untitled 2"));
+        QCOMPARE(f.activeText()->Text(), QString());
+    }
+};
+
+QTEST_MAIN(TestNewOpen)
+#include "tst_newopen.moc"
