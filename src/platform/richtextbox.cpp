@@ -3,6 +3,7 @@
 #include "platform/documentloader.h"
 #include "platform/errors.h"
 #include "platform/linebreaks.h"
+#include "platform/richtextaccessible.h"
 #include "platform/rtfreader.h"
 #include "platform/rtfwriter.h"
 #include "platform/atomicfile.h"
@@ -105,6 +106,7 @@ QFont RichTextBox::defaultTextFont()
 
 RichTextBox::RichTextBox(QWidget *parent) : QPlainTextEdit(parent)
 {
+    installRichTextAccessibility();
     setFont(defaultTextFont());
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

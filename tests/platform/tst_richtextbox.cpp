@@ -7,6 +7,7 @@
 #include "platform/linebreaks.h"
 #include "platform/richtextbox.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QPlainTextDocumentLayout>
 #include <QSignalSpy>
@@ -273,6 +274,30 @@ private Q_SLOTS:
         QCOMPARE(box->LineFromChar(), wrapped + 1);
         box->setSelStart(7 + 5 * 59); // the last word of the long line
         QCOMPARE(box->LineFromChar(), wrapped);
+    }
+
+    void screenReadersGetTextAndColours()
+    {
+        auto box = shownBox(QStringLiteral("plain <b>\r\nnext"));
+        box->setSelStart(6);
+        box->setSelLength(3);
+        box->setSelColor(0xFF0000);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(box.get());
+        QVERIFY(iface);
+        QAccessibleTextInterface *text = iface->textInterface();
+        QVERIFY(text);
+        QCOMPARE(text->characterCount(), 14);
+        QCOMPARE(text->text(0, 14), QStringLiteral("plain <b>\nnext"));
+        int start = -1, end = -1;
+        const QString tag = text->attributes(7, &start, &end);
+        QVERIFY2(tag.contains(QLatin1String("color:rgb(0,0,255)")), qPrintable(tag));
+        QCOMPARE(start, 6);
+        QCOMPARE(end, 9);
+        const QString plain = text->attributes(1, &start, &end);
+        QVERIFY(!plain.contains(QLatin1String("color:rgb(0,0,255)")));
+        QCOMPARE(start, 0);
+        QCOMPARE(end, 6);
+        QVERIFY(iface->editableTextInterface());
     }
 
     void wrapCounterAgreesWithLayout()
