@@ -1,9 +1,193 @@
+#include "help/about.h"
+
+#include "editing/findform.h"
+#include "frame/commands.h"
+#include "frame/mainwindow.h"
 #include "help/helpcommands.h"
+#include "platform/errors.h"
+#include "platform/programstart.h"
+#include "platform/settingsstore.h"
+#include "platform/twips.h"
+#include "platform/ui.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
 
 namespace help {
 
+using platform::twipsToPixelsX;
+using platform::twipsToPixelsY;
+
+namespace {
+
+DialogRunner &runner()
+{
+    static DialogRunner r;
+    return r;
+}
+
+QRect twipsRect(int l, int t, int w, int h)
+{
+    return QRect(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &where)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);
+    l->setWordWrap(true);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setGeometry(where);
+    return l;
+}
+
+QFrame *rule(QWidget *parent, const QRect &where, const QColor &colour)
+{
+    auto *line = new QFrame(parent);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    QPalette p = line->palette();
+    p.setColor(QPalette::WindowText, colour);
+    line->setPalette(p);
+    line->setGeometry(where);
+    return line;
+}
+
+// Desktop tools that show what the machine is made of, best first.
+const char *const kSysInfoTools[] = {"hardinfo2", "hardinfo", "kinfocenter", "gnome-system-monitor",
+                                     "plasma-systemmonitor", "ksysguard", "mate-system-monitor",
+                                     "xfce4-taskmanager"};
+
+} // namespace
+
+QString versionText()
+{
+    return QStringLiteral("Version ") + QString::number(QUILLET_VERSION_MAJOR) + QLatin1Char('.')
+        + QString::number(QUILLET_VERSION_MINOR) + QLatin1Char('.')
+        + QString::number(QUILLET_VERSION_REVISION);
+}
+
+AboutBox::AboutBox(QWidget *owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About Quillet (LT)"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+    setFixedSize(twipsToPixelsX(5730), twipsToPixelsY(3780));
+
+    picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setPixmap(QIcon(QStringLiteral(":/icons/quilex-48.png")).pixmap(32, 32));
+    picIcon->setGeometry(twipsRect(240, 240, 540, 540));
+    picIcon->setAccessibleName(QStringLiteral("Quillet Lite icon"));
+
+    lblTitle = label(this, "lblTitle", QStringLiteral("Application Title"), twipsRect(1050, 240, 4425, 480));
+    QFont big = lblTitle->font();
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+    big.setBold(true);
+    lblTitle->setFont(big);
+    lblVersion = label(this, "lblVersion", QStringLiteral("Version"), twipsRect(1050, 780, 4425, 225));
+    lblDescription = label(this, "lblDescription",
+                           QStringLiteral("Quillet (Lite):\n"
+                                          "Is to make it easier to edit and view perl and cgi scripts"),
+                           twipsRect(1050, 1125, 4425, 810));
+    Label1 = label(this, "Label1",
+                   QStringLiteral("Thanks to everyone who tried the early versions and sent in "
+                                  "their ideas and fixes."),
+                   twipsRect(1050, 1995, 4425, 480));
+    Line1[0] = rule(this, twipsRect(105, 2535, 5520, 15), QColor(0x80, 0x80, 0x80));
+    Line1[1] = rule(this, twipsRect(105, 2550, 5520, 15), QColor(0xFF, 0xFF, 0xFF));
+    lblDisclaimer = label(this, "lblDisclaimer",
+                          QStringLiteral("Warning: this program is protected by copyright law. "
+                                         "Copying or passing it on, in whole or in part, without "
+                                         "permission may be prosecuted."),
+                          twipsRect(255, 2700, 3870, 945));
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(twipsRect(4245, 2700, 1260, 375));
+    cmdOK->setDefault(true); // Enter; Escape closes the dialog as well
+    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    cmdSysInfo->setGeometry(twipsRect(4245, 3180, 1260, 375));
+    cmdSysInfo->setAutoDefault(false);
+
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(this); });
+
+    // Load.
+    lblVersion->setText(versionText());
+    lblTitle->setText(platform::appTitle());
+
+    // Centred over the owner's window (shown or not), kept on its screen.
+    if (owner) {
+        const QRect area = owner->window()->frameGeometry();
+        QPoint topLeft = area.center() - QPoint(width() / 2, height() / 2);
+        if (QScreen *screen = owner->window()->screen() ? owner->window()->screen()
+                                                         : QGuiApplication::primaryScreen()) {
+            const QRect avail = screen->availableGeometry();
+            topLeft.setX(qBound(avail.left(), topLeft.x(), qMax(avail.left(), avail.right() - width())));
+            topLeft.setY(qBound(avail.top(), topLeft.y(), qMax(avail.top(), avail.bottom() - height())));
+        }
+        move(topLeft);
+    }
+}
+
+QString sysInfoToolPath(const QString &searchPath)
+{
+    const QStringList folders = searchPath.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (folders.isEmpty())
+        return QString();
+    for (const char *tool : kSysInfoTools) {
+        const QString path = QStandardPaths::findExecutable(QLatin1String(tool), folders);
+        if (!path.isEmpty())
+            return path;
+    }
+    return QString();
+}
+
+void StartSysInfo(QWidget *parent)
+{
+    const QString path = sysInfoToolPath(QString::fromLocal8Bit(qgetenv("PATH")));
+    bool started = false;
+    if (!path.isEmpty())
+        platform::ignoreErrors([&] { started = platform::programStart().Shell(path, platform::NormalFocus); });
+    if (!started)
+        platform::ui().messageBox(parent, QStringLiteral("System Information Is Unavailable At This Time"),
+                                  platform::appTitle(), platform::Buttons::OK, platform::Icon::None);
+}
+
+void setAboutRunner(DialogRunner r)
+{
+    runner() = std::move(r);
+}
+
 void registerAboutCommands()
 {
+    frame::addCommand(QStringLiteral("mnuHelpAbout"), [](frame::Tree tree) {
+        platform::endOnError([tree] {
+            frame::MainWindow *w = frame::frmMain();
+            // The Quick Link copy belongs to the Find dialog's window.
+            QWidget *owner = tree == frame::Tree::Main ? static_cast<QWidget *>(w)
+                                                       : static_cast<QWidget *>(w->frmlink());
+            AboutBox box(owner);
+            if (runner())
+                runner()(box);
+            else
+                box.exec();
+        });
+    });
 }
 
 } // namespace help

@@ -3,6 +3,7 @@
 #include "testenv.h"
 
 #include "document/documentwindow.h"
+#include "frame/filetypes.h"
 #include "frame/mainwindow.h"
 #include "platform/programfolder.h"
 #include "platform/richtextbox.h"
@@ -34,6 +35,9 @@ void isolateSettings()
     static bool done = false;
     if (!done) {
         testenv::isolate();
+        // Every start registers the file types in the test's own folders;
+        // the desktop's cache tools would outlive the test and its folders.
+        frame::setCacheUpdater([](const QString &, const QString &) {});
         g_previous = qInstallMessageHandler(quietHandler);
         done = true;
     }
