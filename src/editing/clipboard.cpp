@@ -21,18 +21,26 @@ QClipboard *clipboard()
 {
     return QGuiApplication::clipboard();
 }
+// The control's text counts a line break as CR LF; text on this system's
+// clipboard breaks lines with LF alone.
+QString clipboardText(const QString &selText)
+{
+    QString s = selText;
+    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return s;
+}
 } // namespace
 
 void registerClipboardCommands()
 {
     frame::addCommand(QStringLiteral("mnuEditCut"), [](frame::Tree) {
         ignoreErrors([] { clipboard()->clear(); });
-        ignoreErrors([] { clipboard()->setText(text().SelText()); });
+        ignoreErrors([] { clipboard()->setText(clipboardText(text().SelText())); });
         ignoreErrors([] { text().setSelText(QString()); });
     });
     frame::addCommand(QStringLiteral("mnuEditCopy"), [](frame::Tree) {
         ignoreErrors([] { clipboard()->clear(); });
-        ignoreErrors([] { clipboard()->setText(text().SelText()); });
+        ignoreErrors([] { clipboard()->setText(clipboardText(text().SelText())); });
     });
     frame::addCommand(QStringLiteral("mnuEditPaste"), [](frame::Tree) {
         QString s;

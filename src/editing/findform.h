@@ -43,6 +43,7 @@ private:
     void Command3_Click();
     void Command1_Click();
     void Command2_Click();
+    void placeForQuickLink();
 
     QMenu *m_mnun;
     frame::MenuSet m_menus;

@@ -1,9 +1,148 @@
+#include "html/inserter.h"
+
+#include "frame/commands.h"
+#include "frame/mainwindow.h"
 #include "html/toolwindows.h"
+#include "platform/errors.h"
+#include "platform/richtextbox.h"
+#include "platform/twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 
 namespace html {
 
+using platform::twipsToPixelsX;
+using platform::twipsToPixelsY;
+
+namespace {
+
+QPointer<Inserter> g_window;
+
+template <typename W>
+W *place(W *widget, const char *name, int l, int t, int w, int h)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
+    return widget;
+}
+
+void centreOverMainWindow(QWidget *window)
+{
+    const frame::MainWindow *w = frame::frmMain();
+    if (!w)
+        return;
+    const QPoint centre = w->frameGeometry().center();
+    const QSize size = window->frameGeometry().size();
+    window->move(centre.x() - size.width() / 2, centre.y() - size.height() / 2);
+}
+
+} // namespace
+
+Inserter::Inserter(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frminsert"));
+    setWindowTitle(QStringLiteral("Quillet Inserter"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(twipsToPixelsX(3510), twipsToPixelsY(2070));
+
+    Label1 = place(new QLabel(QStringLiteral("This is the text you want to change"), this), "Label1", 240, 120,
+                   2475, 195);
+    Text1 = place(new QLineEdit(this), "Text1", 120, 360, 3255, 285);
+    Text1->setAccessibleName(QStringLiteral("Text to change"));
+    Label1->setBuddy(Text1);
+    Label2 = place(new QLabel(QStringLiteral("Enter What you want it to be changed to"), this), "Label2", 240,
+                   720, 2880, 195);
+    Text2 = place(new QLineEdit(this), "Text2", 120, 960, 3255, 285);
+    Text2->setAccessibleName(QStringLiteral("Replacement text"));
+    Label2->setBuddy(Text2);
+    Command1 = place(new QPushButton(QStringLiteral("Insert"), this), "Command1", 120, 1440, 855, 375);
+    Command1->setAccessibleName(QStringLiteral("Replace first occurrence"));
+    Command2 = place(new QPushButton(QStringLiteral("Get Text"), this), "Command2", 1200, 1440, 1095, 375);
+    Command2->setAccessibleName(QStringLiteral("Get the document's selected text"));
+    Command3 = place(new QPushButton(QStringLiteral("&Close"), this), "Command3", 2520, 1440, 855, 375);
+
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+
+    connect(Command1, &QPushButton::clicked, this, &Inserter::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Inserter::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Inserter::Command3_Click);
+
+    // Load: the search box starts with the document's selection.
+    platform::ignoreErrors([this] { Text1->setText(frame::frmMain()->requireText().SelText()); });
+}
+
+Inserter::~Inserter() = default;
+
+Inserter *Inserter::instance()
+{
+    return g_window.data();
+}
+
+Inserter *Inserter::open(bool owned)
+{
+    frame::MainWindow *w = frame::frmMain();
+    if (!g_window) {
+        g_window = new Inserter(owned ? w : nullptr);
+        // An unowned window would otherwise outlive the main window.
+        if (!owned && w) {
+            connect(w, &frame::MainWindow::closed, g_window.data(), &QWidget::close);
+            connect(w, &QObject::destroyed, g_window.data(), &QObject::deleteLater);
+        }
+        centreOverMainWindow(g_window);
+        g_window->show();
+        // Now that the frame is known, centre the whole window.
+        centreOverMainWindow(g_window);
+    }
+    g_window->show();
+    g_window->raise();
+    g_window->activateWindow();
+    return g_window;
+}
+
+void Inserter::Command1_Click()
+{
+    platform::endOnError([this] {
+        const QString find = Text1->text();
+        const QString replacement = Text2->text();
+        frame::MainWindow *w = frame::frmMain();
+        platform::RichTextBox &box = w->requireText();
+        // Found or not, the replacement goes over whatever is selected then.
+        box.Find(find);
+        box.setSelText(replacement);
+        box.window()->activateWindow();
+        box.SetFocus();
+        w->setPanelText(2, QStringLiteral("File - Changed"));
+    });
+}
+
+void Inserter::Command2_Click()
+{
+    platform::ignoreErrors([this] { Text1->setText(frame::frmMain()->requireText().SelText()); });
+}
+
+void Inserter::Command3_Click()
+{
+    close();
+}
+
 void registerInserterCommands()
 {
+    frame::addCommand(QStringLiteral("mnuautoinsert"), [](frame::Tree tree) {
+        if (tree == frame::Tree::Main) {
+            if (!frame::frmMain()->activeChild())
+                return;
+            Inserter::open(true);
+        } else {
+            Inserter::open(false);
+        }
+    });
+    frame::addCommand(QStringLiteral("mnuinserter"), [](frame::Tree) { Inserter::open(false); });
 }
 
 } // namespace html

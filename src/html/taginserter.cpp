@@ -1,9 +1,149 @@
+#include "html/taginserter.h"
+
+#include "frame/commands.h"
+#include "frame/mainwindow.h"
+#include "html/snippets.h"
 #include "html/toolwindows.h"
+#include "platform/errors.h"
+#include "platform/richtextbox.h"
+#include "platform/twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 
 namespace html {
 
+using platform::twipsToPixelsX;
+using platform::twipsToPixelsY;
+
+namespace {
+
+QPointer<TagInserter> g_window;
+
+template <typename W>
+W *place(W *widget, const char *name, int l, int t, int w, int h)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
+    return widget;
+}
+
+void centreOverMainWindow(QWidget *window)
+{
+    const frame::MainWindow *w = frame::frmMain();
+    if (!w)
+        return;
+    const QPoint centre = w->frameGeometry().center();
+    const QSize size = window->frameGeometry().size();
+    window->move(centre.x() - size.width() / 2, centre.y() - size.height() / 2);
+}
+
+} // namespace
+
+TagInserter::TagInserter(QWidget *owner)
+    : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("tagwiz"));
+    setWindowTitle(QStringLiteral("Tag Inserter"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(twipsToPixelsX(5520), twipsToPixelsY(3105));
+
+    Label1 = place(new QLabel(QStringLiteral("Tag Name"), this), "Label1", 120, 120, 750, 195);
+    Text1 = place(new QLineEdit(this), "Text1", 960, 120, 3495, 285);
+    Text1->setAccessibleName(QStringLiteral("Tag Name"));
+    Label1->setBuddy(Text1);
+    rtf1 = place(new platform::RichTextBox(this), "rtf1", 0, 480, 5415, 2055);
+    rtf1->setAccessibleName(QStringLiteral("Tag content"));
+    Command2 = place(new QPushButton(QStringLiteral("&Insert Tag"), this), "Command2", 120, 2640, 975, 375);
+    Command4 = place(new QPushButton(QStringLiteral("Comments"), this), "Command4", 1200, 2640, 1095, 375);
+    Command4->setAccessibleName(QStringLiteral("Insert as comment"));
+    Command1 = place(new QPushButton(QStringLiteral("Get Text"), this), "Command1", 2400, 2640, 975, 375);
+    Command1->setAccessibleName(QStringLiteral("Get the document's selected text"));
+    Command5 = place(new QPushButton(QStringLiteral("Reset"), this), "Command5", 3480, 2640, 855, 375);
+    Command3 = place(new QPushButton(QStringLiteral("&Close"), this), "Command3", 4440, 2640, 975, 375);
+
+    // Text1, rtf1, (Label1), Command2, Command3, Command1, Command4, Command5.
+    setTabOrder(Text1, rtf1);
+    setTabOrder(rtf1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command1);
+    setTabOrder(Command1, Command4);
+    setTabOrder(Command4, Command5);
+
+    connect(Command2, &QPushButton::clicked, this, &TagInserter::Command2_Click);
+    connect(Command4, &QPushButton::clicked, this, &TagInserter::Command4_Click);
+    connect(Command1, &QPushButton::clicked, this, &TagInserter::Command1_Click);
+    connect(Command5, &QPushButton::clicked, this, &TagInserter::Command5_Click);
+    connect(Command3, &QPushButton::clicked, this, &TagInserter::Command3_Click);
+
+    // Load: the content box starts with the document's selection.
+    platform::ignoreErrors([this] { rtf1->setText(frame::frmMain()->requireText().SelText()); });
+}
+
+TagInserter::~TagInserter() = default;
+
+TagInserter *TagInserter::instance()
+{
+    return g_window.data();
+}
+
+TagInserter *TagInserter::open()
+{
+    if (!g_window) {
+        g_window = new TagInserter(frame::frmMain());
+        centreOverMainWindow(g_window);
+        g_window->show();
+        // Now that the frame is known, centre the whole window.
+        centreOverMainWindow(g_window);
+    }
+    g_window->show();
+    g_window->raise();
+    g_window->activateWindow();
+    return g_window;
+}
+
+QString TagInserter::body() const
+{
+    const QString content = rtf1->Text();
+    return content.isEmpty() ? frame::frmMain()->requireText().SelText() : content;
+}
+
+void TagInserter::Command2_Click()
+{
+    platform::endOnError([this] {
+        const QString tag = Text1->text();
+        insertFixed(QLatin1Char('<') + tag + QLatin1Char('>') + body() + QStringLiteral("</") + tag
+                    + QLatin1Char('>'));
+    });
+}
+
+void TagInserter::Command4_Click()
+{
+    platform::endOnError([this] { insertFixed(QStringLiteral("<!-- ") + body() + QStringLiteral(" -->")); });
+}
+
+void TagInserter::Command1_Click()
+{
+    // Without a document the box keeps what it holds.
+    platform::ignoreErrors([this] { rtf1->setText(frame::frmMain()->requireText().SelText()); });
+}
+
+void TagInserter::Command5_Click()
+{
+    rtf1->setText(QString());
+    Text1->clear();
+}
+
+void TagInserter::Command3_Click()
+{
+    close();
+}
+
 void registerTagInserterCommands()
 {
+    frame::addCommand(QStringLiteral("mnutagwiz"), [](frame::Tree) { TagInserter::open(); });
 }
 
 } // namespace html

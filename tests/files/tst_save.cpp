@@ -1,0 +1,366 @@
+// Save, Save As, Close and Exit: which dialog each asks, what the caption
+// and the changed marker become, failures that can't write, and byte-exact
+// round trips of files in every encoding and line-break style.
+
+#include "support/fixture.h"
+
+#include "document/documentwindow.h"
+#include "files/commondialog.h"
+#include "frame/mainwindow.h"
+#include "platform/richtextbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QTest>
+
+namespace {
+
+const QString kChanged = QStringLiteral("File - Changed");
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+// Opens a file through File > Open.
+document::DocumentWindow *openFile(EditorFixture &f, const QString &path)
+{
+    f.ui.chooseFile(path);
+    f.trigger(QStringLiteral("mnuFileOpen"));
+    return f.activeDocument();
+}
+
+} // namespace
+
+class TestSave : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { isolateSettings(); }
+    void init() { clearSettings(); }
+
+    void f12RewritesOpenedFileWithoutDialog()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("page.pl");
+        writeBytes(path, "print 1;\r\n");
+        document::DocumentWindow *doc = openFile(f, path);
+        QVERIFY(doc);
+        f.ui.clear();
+        doc->rtfText->setSelStart(doc->rtfText->TextLength());
+        doc->rtfText->setSelText(QStringLiteral("print 2;"));
+        QCOMPARE(f.window()->panelText(2), kChanged);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QVERIFY(f.ui.fileRequests.isEmpty());
+        QVERIFY(f.ui.messages.isEmpty());
+        QCOMPARE(readBytes(path), QByteArray("print 1;\r\nprint 2;"));
+        QCOMPARE(f.window()->panelText(2), QString());
+        QCOMPARE(doc->caption(), path);
+        files::CommonDialog &dlg = f.window()->dlgCommonDialog();
+        QCOMPARE(dlg.FileName(), path);
+        QCOMPARE(dlg.DialogTitle(), QStringLiteral("Save Changes"));
+        QCOMPARE(dlg.Filter(), document::kShortScriptFilter);
+        QVERIFY(dlg.CancelError());
+    }
+
+    void quickLinkSaveKeepsMarker()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("q.pl");
+        writeBytes(path, "a\n");
+        document::DocumentWindow *doc = openFile(f, path);
+        QVERIFY(doc);
+        doc->rtfText->setSelText(QStringLiteral("b"));
+        QVERIFY(f.triggerQuick("mnuFileSave"));
+        QCOMPARE(readBytes(path), QByteArray("ba\n"));
+        QCOMPARE(f.window()->panelText(2), kChanged);
+    }
+
+    void untitledSaveAsksWithLastNameAndKeepsMarker()
+    {
+        EditorFixture f;
+        const QString first = f.scratch("first.cgi");
+        document::DocumentWindow *one = f.newDocument(QStringLiteral("one"));
+        f.ui.chooseFile(first);
+        QVERIFY(f.trigger("mnuFileSaveAs"));
+        QCOMPARE(one->caption(), first);
+
+        document::DocumentWindow *two = f.newDocument(QStringLiteral("two"));
+        QCOMPARE(f.window()->panelText(2), kChanged);
+        const QString second = f.scratch("second.cgi");
+        f.ui.clear();
+        f.ui.chooseFile(second);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(f.ui.fileRequests.size(), 1);
+        const platform::FileRequest &r = f.ui.fileRequests.first();
+        QVERIFY(r.save);
+        QCOMPARE(r.title, QStringLiteral("Save As"));
+        QCOMPARE(r.fileName, first); // what the last dialog left
+        QCOMPARE(r.filters.size(), 13); // the full script filter
+        QCOMPARE(readBytes(second), QByteArray("two"));
+        QCOMPARE(two->caption(), second);
+        QCOMPARE(f.window()->panelText(2), kChanged);
+        QCOMPARE(f.window()->dlgCommonDialog().FileName(), second);
+
+        // From then on it has a file: no dialog.
+        f.ui.clear();
+        two->rtfText->setSelStart(0);
+        two->rtfText->setSelText(QStringLiteral("2"));
+        QVERIFY(f.trigger("mnuFileSave"));
+        QVERIFY(f.ui.fileRequests.isEmpty());
+        QCOMPARE(readBytes(second), QByteArray("2two"));
+    }
+
+    void quickLinkUntitledSaveUsesShortFilter()
+    {
+        EditorFixture f;
+        f.newDocument(QStringLiteral("x"));
+        f.ui.chooseFile(f.scratch("s.pl"));
+        QVERIFY(f.triggerQuick("mnuFileSave"));
+        QCOMPARE(f.ui.fileRequests.size(), 1);
+        QCOMPARE(f.ui.fileRequests.first().filters.size(), 12);
+        f.ui.chooseFile(f.scratch("t.pl"));
+        QVERIFY(f.triggerQuick("mnuFileSaveAs"));
+        QCOMPARE(f.ui.fileRequests.last().filters.size(), 12);
+        QCOMPARE(f.ui.fileRequests.last().fileName, QString());
+    }
+
+    void saveAsOpensEmptyAndCancelChangesNothing()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("keep.pl");
+        writeBytes(path, "keep");
+        document::DocumentWindow *doc = openFile(f, path);
+        QVERIFY(doc);
+        doc->rtfText->setSelText(QStringLiteral("x"));
+        f.ui.clear();
+        f.ui.cancelFile();
+        QVERIFY(f.trigger("mnuFileSaveAs"));
+        QCOMPARE(f.ui.fileRequests.size(), 1);
+        QCOMPARE(f.ui.fileRequests.first().fileName, QString());
+        QCOMPARE(f.ui.fileRequests.first().title, QStringLiteral("Save As"));
+        QCOMPARE(doc->caption(), path);
+        QCOMPARE(readBytes(path), QByteArray("keep"));
+        QCOMPARE(f.window()->panelText(2), kChanged);
+        QVERIFY(f.ui.messages.isEmpty());
+
+        // Save As to a new name writes there and leaves the marker.
+        const QString other = f.scratch("other.pl");
+        f.ui.chooseFile(other);
+        QVERIFY(f.trigger("mnuFileSaveAs"));
+        QCOMPARE(f.ui.fileRequests.last().fileName, QString());
+        QCOMPARE(readBytes(other), QByteArray("xkeep"));
+        QCOMPARE(doc->caption(), other);
+        QCOMPARE(f.window()->dlgCommonDialog().FileName(), other);
+        QCOMPARE(f.window()->panelText(2), kChanged);
+    }
+
+    void nameStartingUntitledAsksAgain()
+    {
+        EditorFixture f;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(f.scratch());
+        f.newDocument(QStringLiteral("u"));
+        f.ui.chooseFile(QStringLiteral("Untitled 7.pl"));
+        QVERIFY(f.trigger("mnuFileSaveAs"));
+        QCOMPARE(f.activeDocument()->caption(), QStringLiteral("Untitled 7.pl"));
+        QCOMPARE(readBytes(f.scratch("Untitled 7.pl")), QByteArray("u"));
+        f.ui.clear();
+        f.ui.cancelFile();
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(f.ui.fileRequests.size(), 1);
+        QDir::setCurrent(before);
+    }
+
+    void unwritablePathIsReportedAndChangesNothing_data()
+    {
+        QTest::addColumn<bool>("underFile");
+        QTest::newRow("path under a regular file") << true;
+        QTest::newRow("a folder as target") << false;
+    }
+
+    void unwritablePathIsReportedAndChangesNothing()
+    {
+        QFETCH(bool, underFile);
+        EditorFixture f;
+        const QString blocker = f.scratch("blocker");
+        QString target;
+        if (underFile) {
+            writeBytes(blocker, "regular file");
+            target = blocker + QStringLiteral("/x.pl");
+        } else {
+            QVERIFY(QDir().mkdir(blocker));
+            target = blocker;
+        }
+        document::DocumentWindow *doc = f.newDocument(QStringLiteral("text"));
+        const QString caption = doc->caption();
+        f.ui.clear();
+        f.ui.chooseFile(target);
+        QVERIFY(f.trigger("mnuFileSaveAs"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QVERIFY(f.ui.messages.first().text.contains(target));
+        QCOMPARE(doc->caption(), caption);
+        QCOMPARE(f.window()->panelText(2), kChanged);
+        QVERIFY(doc->hasUnsavedEdits());
+
+        // The untitled Save fails the same way.
+        f.ui.clear();
+        f.ui.chooseFile(target);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(doc->caption(), caption);
+    }
+
+    void f12ToVanishedFileKeepsMarker()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("gone.pl");
+        writeBytes(path, "abc");
+        document::DocumentWindow *doc = openFile(f, path);
+        QVERIFY(doc);
+        doc->rtfText->setSelText(QStringLiteral("x"));
+        // The file's place is taken by a folder: it can't be written.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkdir(path));
+        f.ui.clear();
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QVERIFY(f.ui.messages.first().text.contains(path));
+        QCOMPARE(doc->caption(), path);
+        QCOMPARE(f.window()->panelText(2), kChanged);
+    }
+
+    void saveKeepsPermissions()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("run.cgi");
+        writeBytes(path, "#!/usr/bin/perl\n");
+        const QFile::Permissions perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+            | QFile::ReadGroup | QFile::ExeGroup;
+        QVERIFY(QFile::setPermissions(path, perms));
+        const QFile::Permissions before = QFile::permissions(path);
+        document::DocumentWindow *doc = openFile(f, path);
+        QVERIFY(doc);
+        doc->rtfText->setSelText(QStringLiteral("#"));
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(readBytes(path), QByteArray("##!/usr/bin/perl\n"));
+        QCOMPARE(QFile::permissions(path), before);
+        // Nothing left beside it.
+        QCOMPARE(QDir(f.scratch()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void saveThroughLinkWritesTarget()
+    {
+        EditorFixture f;
+        const QString target = f.scratch("target.pl");
+        const QString link = f.scratch("link.pl");
+        writeBytes(target, "old\n");
+        QVERIFY(QFile::link(target, link));
+        document::DocumentWindow *doc = openFile(f, link);
+        QVERIFY(doc);
+        doc->rtfText->setSelText(QStringLiteral("new "));
+        QVERIFY(f.trigger("mnuFileSave"));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readBytes(target), QByteArray("new old\n"));
+    }
+
+    void noDocumentMeansNothing()
+    {
+        EditorFixture f;
+        f.window()->setPanelText(2, kChanged);
+        for (const char *name : {"mnuFileSave", "mnuFileSaveAs", "mnuFileClose"}) {
+            QVERIFY(f.trigger(QString::fromLatin1(name)));
+            QVERIFY(f.triggerQuick(QString::fromLatin1(name)));
+        }
+        QVERIFY(f.ui.fileRequests.isEmpty());
+        QVERIFY(f.ui.messages.isEmpty());
+        QCOMPARE(f.ui.unexpected, 0);
+        QCOMPARE(f.window()->panelText(2), kChanged);
+    }
+
+    void closeAsksOnlyWhileChanged()
+    {
+        EditorFixture f;
+        f.newDocument();
+        QVERIFY(f.trigger("mnuFileClose"));
+        QVERIFY(f.ui.messages.isEmpty());
+        QVERIFY(f.window()->documents().isEmpty());
+
+        f.newDocument(QStringLiteral("edited"));
+        f.ui.answer(platform::Answer::No);
+        QVERIFY(f.triggerQuick("mnuFileClose"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.messages.first().text, QStringLiteral(" Do You Want To Save Changes?"));
+        QCOMPARE(f.ui.messages.first().title, QStringLiteral("File Has Changed"));
+        QVERIFY(f.window()->documents().isEmpty());
+        QCOMPARE(f.window()->panelText(2), QString());
+    }
+
+    void exitAsksForEveryEditedDocument()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("saved-on-exit.pl");
+        f.newDocument(QStringLiteral("first"));
+        f.newDocument(QStringLiteral("second"));
+        // Every edited window is asked, in the order they were made, though
+        // the marker empties after the first close.
+        f.ui.answer(platform::Answer::Yes);
+        f.ui.chooseFile(path);
+        f.ui.answer(platform::Answer::No);
+        QVERIFY(f.trigger("mnuFileExit"));
+        QCOMPARE(f.ui.messages.size(), 2);
+        QCOMPARE(f.ui.unexpected, 0);
+        QVERIFY(f.window()->documents().isEmpty());
+        QVERIFY(!f.window()->isVisible());
+        QCOMPARE(readBytes(path), QByteArray("first"));
+    }
+
+    void roundTripIsByteExact_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray cp1252("caf\xe9 ");
+        for (int b = 0x80; b <= 0x9F; ++b)
+            cp1252.append(char(b));
+        cp1252.append("\r\n\xA0\xFF end\r\n");
+        QTest::newRow("utf-8") << QByteArray("h\xc3\xa9llo \xe2\x82\xac \xf0\x9f\x98\x80\r\nline\r\n");
+        QTest::newRow("windows-1252") << cp1252;
+        QTest::newRow("crlf") << QByteArray("one\r\ntwo\r\n\r\nthree\r\n");
+        QTest::newRow("lf") << QByteArray("one\ntwo\n\nthree\n");
+        QTest::newRow("cr") << QByteArray("one\rtwo\r\rthree\r");
+        QTest::newRow("mixed") << QByteArray("a\r\nb\nc\rd\r\n\ne");
+        QTest::newRow("bom") << QByteArray("\xEF\xBB\xBF<b>bom</b>\r\n");
+        QTest::newRow("no final break") << QByteArray("x\r\ny");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("tabs and nul-free controls") << QByteArray("\tindent\x0c\r\n\x01\x7f\r\n");
+    }
+
+    void roundTripIsByteExact()
+    {
+        QFETCH(QByteArray, bytes);
+        EditorFixture f;
+        const QString path = f.scratch("round.txt");
+        writeBytes(path, bytes);
+        document::DocumentWindow *doc = openFile(f, path);
+        QVERIFY(doc);
+        QCOMPARE(doc->caption(), path);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(readBytes(path), bytes);
+        QVERIFY(f.ui.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSave)
+#include "tst_save.moc"
