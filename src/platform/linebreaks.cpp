@@ -125,21 +125,21 @@ constexpr auto kTable = makeTable();
 struct WrapCounter::Private
 {
     QFont font;
-    QFontMetricsF metrics;
     qreal width;
     qreal tabStop;
-    mutable std::array<qreal, 256> latin{};
-    mutable std::array<bool, 256> known{};
+    std::array<qreal, 256> advance{};
 
-    Private(const QFont &f, qreal w, qreal t) : font(f), metrics(f), width(w), tabStop(t) {}
-
-    qreal advance(char16_t c) const
+    Private(const QFont &f, qreal w, qreal t) : font(f), width(w), tabStop(t)
     {
-        if (!known[c]) {
-            latin[c] = metrics.horizontalAdvance(QChar(c));
-            known[c] = true;
-        }
-        return latin[c];
+        const QFontMetricsF metrics(f);
+        for (int c = 0; c < 256; ++c)
+            advance[size_t(c)] = metrics.horizontalAdvance(QChar(c));
+    }
+
+    qreal tabWidth(qreal at) const
+    {
+        const qreal next = (std::floor(at / tabStop + 1e-9) + 1) * tabStop;
+        return next - at;
     }
 
     int exactLines(QStringView text) const
@@ -183,99 +183,74 @@ int WrapCounter::lines(QStringView text) const
     const qreal W = d->width;
     if (W <= 0)
         return 1;
-
-    // Quick answer for a paragraph that fits whole.
     const char16_t *s = reinterpret_cast<const char16_t *>(text.data());
+    const qreal *adv = d->advance.data();
+
+    // Quick answer for a paragraph that fits whole; other scripts are left
+    // to the layout itself.
     qreal total = 0;
     bool hasTab = false;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = s[i];
         if (c > 0xFF)
             return d->exactLines(text);
-        if (c == '\t')
-            hasTab = true;
-        else
-            total += d->advance(c);
+        hasTab |= c == '\t';
+        total += adv[c];
     }
     if (!hasTab && total <= W)
         return 1;
 
-    // Greedy filling: a unit runs from one break opportunity to the next;
-    // trailing spaces hang past the edge; a unit wider than a whole line is
-    // broken between characters.
+    // Greedy filling, as the layout does it: a unit is a run of non-space
+    // characters up to the next break opportunity, followed by its white
+    // space, which may hang past the edge. A unit that doesn't fit goes to
+    // the next line, unless the line holds only white space so far; a unit
+    // wider than the line is broken between characters.
     int lines = 1;
     qreal x = 0;
-    auto tabWidth = [&](qreal at) {
-        const qreal next = (std::floor(at / d->tabStop + 1e-9) + 1) * d->tabStop;
-        return next - at;
-    };
-    qsizetype i = 0;
     bool hasContent = false;
-    int before = -1; // class before any spaces, -1 at the start
+    qsizetype i = 0;
     while (i < n) {
-        // The unit: characters up to the next break opportunity.
-        qsizetype j = i + 1;
-        int last = kClasses[s[i]];
-        if (last == SP)
-            last = before < 0 ? AL : before;
-        int cls = last;
-        bool sawSpace = kClasses[s[i]] == SP;
+        // The unit's content.
+        qsizetype j = i;
+        qreal w = 0;
+        int cls = -1;
         while (j < n) {
             const int c = kClasses[s[j]];
-            if (c == SP) {
-                sawSpace = true;
-                ++j;
-                continue;
-            }
-            // The layout always breaks after white space; between other
-            // characters it follows the pair rules.
-            if (sawSpace)
+            if (c == SP)
                 break;
-            const Action act = Action(kTable[cls][c]);
-            if (act == Direct)
+            if (cls >= 0 && kTable[cls][c] == Direct)
                 break;
-            if (c != CM)
+            if (c != CM || cls < 0)
                 cls = c;
-            sawSpace = false;
+            w += adv[s[j]];
             ++j;
         }
-        before = cls;
-        // Width of the unit's content and its trailing spaces, from x.
-        qsizetype contentEnd = j;
-        while (contentEnd > i && (s[contentEnd - 1] == ' ' || s[contentEnd - 1] == '\t'))
-            --contentEnd;
-        auto measure = [&](qsizetype from, qsizetype to, qreal at) {
-            qreal w = 0;
-            for (qsizetype k = from; k < to; ++k)
-                w += s[k] == '\t' ? tabWidth(at + w) : d->advance(s[k]);
-            return w;
-        };
-        qreal content = measure(i, contentEnd, x);
-        // A unit that doesn't fit goes to the next line, unless the line
-        // holds only white space so far: then it is broken where it is.
-        if (hasContent && x + content > W) {
-            ++lines;
-            x = 0;
-            hasContent = false;
-            content = measure(i, contentEnd, 0);
-        }
-        if (x + content > W) {
-            // Too wide for the line: break between characters.
-            for (qsizetype k = i; k < contentEnd; ++k) {
-                const qreal w = s[k] == '\t' ? tabWidth(x) : d->advance(s[k]);
-                if (x > 0 && x + w > W) {
-                    ++lines;
-                    x = 0;
-                }
-                x += s[k] == '\t' ? tabWidth(x) : w;
-                hasContent = true;
+        const qsizetype contentEnd = j;
+        if (contentEnd > i) {
+            if (hasContent && x + w > W) {
+                ++lines;
+                x = 0;
+                hasContent = false;
             }
-        } else {
-            x += content;
-            if (contentEnd > i)
-                hasContent = true;
+            if (x + w > W) {
+                for (qsizetype k = i; k < contentEnd; ++k) {
+                    const qreal cw = adv[s[k]];
+                    if (x > 0 && x + cw > W) {
+                        ++lines;
+                        x = 0;
+                    }
+                    x += cw;
+                }
+            } else {
+                x += w;
+            }
+            hasContent = true;
         }
-        x += measure(contentEnd, j, x);
+        // Its white space.
+        while (j < n && kClasses[s[j]] == SP) {
+            x += s[j] == '\t' ? d->tabWidth(x) : adv[s[j]];
+            ++j;
+        }
         i = j;
     }
     return lines;

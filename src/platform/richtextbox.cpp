@@ -188,6 +188,8 @@ int RichTextBox::toDocumentPosition(int textPos) const
 
 int RichTextBox::TextLength() const
 {
+    if (m_suspended)
+        return m_suspendedLength; // the text can't change while suspended
     const QTextDocument *doc = document();
     return doc->characterCount() - 1 + (doc->blockCount() - 1);
 }
@@ -528,7 +530,9 @@ void RichTextBox::recountLines()
             from += len + 1;
             continue;
         }
-        b.setLineCount(counter.lines(QStringView(raw).mid(from, len)));
+        const int lines = counter.lines(QStringView(raw).mid(from, len));
+        if (b.lineCount() != lines)
+            b.setLineCount(lines);
         from += len + 1;
     }
     m_countedLines = doc->lineCount();
@@ -701,11 +705,13 @@ void RichTextBox::onCursorMoved()
 
 void RichTextBox::suspendRedraw()
 {
-    if (m_suspended++ == 0) {
+    if (m_suspended == 0) {
         m_pendingStart = SelStart();
         m_pendingLength = SelLength();
+        m_suspendedLength = TextLength();
         m_pending.clear();
     }
+    ++m_suspended;
 }
 
 void RichTextBox::resumeRedraw()
@@ -734,79 +740,8 @@ void RichTextBox::flushPending(bool endSuspension)
     std::vector<PendingRun> pending;
     pending.swap(m_pending);
 
-    if (!pending.empty()) {
-        QTextDocument *doc = document();
-        // Text starts of every paragraph, to turn Text positions into
-        // document positions in one sweep.
-        std::vector<int> textStarts;
-        textStarts.reserve(size_t(doc->blockCount()));
-        int n = 0;
-        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++n)
-            textStarts.push_back(b.position() + n);
-        auto toDoc = [&](int t) {
-            auto it = std::upper_bound(textStarts.begin(), textStarts.end(), t);
-            const int blockNo = int(it - textStarts.begin()) - 1;
-            return t - std::max(0, blockNo);
-        };
-        const int docLength = doc->characterCount() - 1;
-        if (pending.size() < 64) {
-            for (const PendingRun &r : pending) {
-                const int s = toDoc(r.start);
-                const int e = toDoc(r.start + r.length);
-                m_runs.paint(s, e - s, r.colour);
-            }
-        } else {
-            // Later runs cover earlier ones: paint a colour index per
-            // character, then read the runs off it.
-            std::vector<quint32> palette;
-            std::vector<quint8> index(size_t(docLength), 0);
-            auto colourIndex = [&](quint32 colour) -> int {
-                for (size_t k = 0; k < palette.size(); ++k)
-                    if (palette[k] == colour)
-                        return int(k) + 1;
-                if (palette.size() >= 255)
-                    return -1;
-                palette.push_back(colour);
-                return int(palette.size());
-            };
-            bool overflow = false;
-            for (const auto &r : m_runs.all()) {
-                const int k = colourIndex(r.colour);
-                if (k < 0) { overflow = true; break; }
-                std::fill(index.begin() + r.start, index.begin() + std::min(docLength, r.start + r.length), quint8(k));
-            }
-            for (const PendingRun &r : pending) {
-                if (overflow)
-                    break;
-                const int k = colourIndex(r.colour);
-                if (k < 0) { overflow = true; break; }
-                const int s = std::clamp(toDoc(r.start), 0, docLength);
-                const int e = std::clamp(toDoc(r.start + r.length), 0, docLength);
-                if (e > s)
-                    std::fill(index.begin() + s, index.begin() + e, quint8(k));
-            }
-            if (overflow) {
-                for (const PendingRun &r : pending) {
-                    const int s = toDoc(r.start);
-                    const int e = toDoc(r.start + r.length);
-                    m_runs.paint(s, e - s, r.colour);
-                }
-            } else {
-                std::vector<ColourRuns::Run> runs;
-                int i = 0;
-                while (i < docLength) {
-                    const quint8 k = index[size_t(i)];
-                    int j = i + 1;
-                    while (j < docLength && index[size_t(j)] == k)
-                        ++j;
-                    if (k)
-                        runs.push_back(ColourRuns::Run{i, j - i, palette[k - 1]});
-                    i = j;
-                }
-                m_runs.assign(std::move(runs));
-            }
-        }
-    }
+    if (!pending.empty())
+        applyRuns(pending);
     // The selection the recorded writes left.
     QTextCursor c = textCursor();
     c.setPosition(toDocumentPosition(selStart));
@@ -822,6 +757,88 @@ void RichTextBox::flushPending(bool endSuspension)
     ensureVisibleColours();
     if (endSuspension)
         Q_EMIT SelChange();
+}
+
+void RichTextBox::applyRuns(const std::vector<PendingRun> &pending)
+{
+    QTextDocument *doc = document();
+    if (pending.size() < 64) {
+        for (const PendingRun &r : pending) {
+            const int s = toDocumentPosition(r.start);
+            const int e = toDocumentPosition(r.start + r.length);
+            m_runs.paint(s, e - s, r.colour);
+        }
+        return;
+    }
+    // Text starts of every paragraph, to turn Text positions into document
+    // positions without a search per position.
+    std::vector<int> textStarts;
+    textStarts.reserve(size_t(doc->blockCount()));
+    int pos = 0;
+    int n = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++n) {
+        textStarts.push_back(pos + n);
+        pos += b.length();
+    }
+    auto toDoc = [&](int t) {
+        auto it = std::upper_bound(textStarts.begin(), textStarts.end(), t);
+        const int blockNo = std::max(0, int(it - textStarts.begin()) - 1);
+        const int blockEnd = (size_t(blockNo) + 1 < textStarts.size()
+                                  ? textStarts[size_t(blockNo) + 1] - blockNo - 2
+                                  : doc->characterCount() - 1);
+        return std::min(t - blockNo, blockEnd);
+    };
+    // The writes come as runs that are in order and apart within each
+    // stretch written by one pass over the text; later stretches cover
+    // earlier ones. Each stretch is merged over the result in one sweep.
+    std::vector<ColourRuns::Run> result = m_runs.all();
+    size_t i = 0;
+    while (i < pending.size()) {
+        std::vector<ColourRuns::Run> layer;
+        int lastEnd = -1;
+        while (i < pending.size()) {
+            const PendingRun &r = pending[i];
+            const int s = toDoc(r.start);
+            const int e = toDoc(r.start + r.length);
+            if (s < lastEnd)
+                break; // a new stretch begins
+            if (e > s) {
+                if (!layer.empty() && layer.back().start + layer.back().length == s
+                    && layer.back().colour == r.colour)
+                    layer.back().length += e - s;
+                else
+                    layer.push_back(ColourRuns::Run{s, e - s, r.colour});
+            }
+            lastEnd = std::max(lastEnd, e);
+            ++i;
+        }
+        // Merge: the layer's runs replace whatever lies under them.
+        std::vector<ColourRuns::Run> merged;
+        merged.reserve(result.size() + layer.size() * 2);
+        size_t a = 0;
+        for (const ColourRuns::Run &top : layer) {
+            const int ts = top.start, te = top.start + top.length;
+            while (a < result.size() && result[a].start + result[a].length <= ts)
+                merged.push_back(result[a++]);
+            // Runs overlapping the top run: keep the parts outside it.
+            while (a < result.size() && result[a].start < te) {
+                const ColourRuns::Run &r = result[a];
+                if (r.start < ts)
+                    merged.push_back(ColourRuns::Run{r.start, ts - r.start, r.colour});
+                if (r.start + r.length > te) {
+                    // The tail may meet later top runs: keep it in play.
+                    result[a] = ColourRuns::Run{te, r.start + r.length - te, r.colour};
+                    break;
+                }
+                ++a;
+            }
+            merged.push_back(top);
+        }
+        while (a < result.size())
+            merged.push_back(result[a++]);
+        result.swap(merged);
+    }
+    m_runs.assign(std::move(result));
 }
 
 void RichTextBox::ensureVisibleColours()

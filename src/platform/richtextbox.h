@@ -138,6 +138,8 @@ private:
     void onCursorMoved();
     void applyPendingColours();
     void flushPending(bool endSuspension);
+    struct PendingRun;
+    void applyRuns(const std::vector<PendingRun> &pending);
     void updateViewportMargin();
     void recountLines();
     void onLayoutUpdate();
@@ -165,6 +167,7 @@ private:
     int m_suspended = 0;
     int m_pendingStart = 0;
     int m_pendingLength = 0;
+    int m_suspendedLength = 0;
     std::vector<PendingRun> m_pending;
 
     // Text is cached until the next change.
