@@ -73,6 +73,9 @@ QToolBar *createToolBar(MainWindow *window)
     tb->setToolButtonStyle(Qt::ToolButtonIconOnly);
     tb->setMovable(false);
     tb->setFloatable(false);
+    // Shown and hidden by View > "&Menu Bar" only, which keeps its mark;
+    // the main window's own right-click list of bars would not.
+    tb->toggleViewAction()->setVisible(false);
     const QList<QIcon> &icons = PictureList::imlToolbarIcons();
     const QSize buttonSize(platform::twipsToPixelsX(609), platform::twipsToPixelsY(582));
     for (const Button &b : kButtons) {

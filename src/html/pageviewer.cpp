@@ -1,13 +1,81 @@
 #include "html/pageviewer.h"
 
+#include "frame/commands.h"
+#include "frame/layout.h"
+#include "frame/mainwindow.h"
+#include "html/viewerwindow.h"
+#include "platform/atomicfile.h"
+#include "platform/browser.h"
+#include "platform/errors.h"
+#include "platform/programfolder.h"
+#include "platform/richtextbox.h"
+
+#include <QFile>
+#include <QMdiSubWindow>
+
 namespace html {
 
-void previewHtml(PreviewForm)
+using platform::ControlError;
+
+void previewHtml(PreviewForm form)
 {
+    frame::MainWindow *w = frame::frmMain();
+    if (!w)
+        return;
+    // 1. Only a document is previewed; the viewer itself is not.
+    QWidget *child = w->activeChild();
+    if (!child || child == pageViewer())
+        return;
+    // 2.
+    if (form == PreviewForm::Menu)
+        frame::tileHorizontally(w);
+    // 3. The text as the control holds it, saved or not, in its own
+    // encoding; written whole or not at all.
+    const QString path = platform::programFile(QStringLiteral("\\preview.html"));
+    const QByteArray bytes = w->requireText().encodedText();
+    QString error;
+    if (!platform::writeFileAtomically(path, bytes, &error))
+        throw ControlError(ControlError::PathFileAccess, error);
+    // 4.-6.
+    PageViewer *viewer = showPageViewer();
+    viewer->brwWebBrowser->navigate(path);
+    focusPageViewer(viewer);
+    // 7.
+    frame::tileHorizontally(w);
+}
+
+void showProgramPage(const QString &nameWithSeparator)
+{
+    const QString path = platform::programFile(nameWithSeparator);
+    // 1. A missing page is created empty; an existing one is left as it is.
+    platform::ignoreErrors([&] {
+        QFile file(path);
+        if (file.open(QIODevice::ReadWrite))
+            file.close();
+    });
+    PageViewer *viewer = nullptr;
+    platform::ignoreErrors([&] { viewer = showPageViewer(); });
+    platform::ignoreErrors([&] {
+        if (viewer)
+            viewer->subWindow()->showMaximized();
+    });
+    platform::ignoreErrors([&] {
+        if (viewer)
+            viewer->brwWebBrowser->navigate(path);
+    });
+    platform::ignoreErrors([&] { focusPageViewer(viewer); });
 }
 
 void registerViewerCommands()
 {
+    // The Quick Link copies run the menu form too.
+    frame::addCommand(QStringLiteral("mnuhtmlpreview"), [](frame::Tree) {
+        platform::endOnError([] { previewHtml(PreviewForm::Menu); });
+    });
+    frame::addCommand(QStringLiteral("mnuHelpContents"),
+                      [](frame::Tree) { showProgramPage(QStringLiteral("\\help.html")); });
+    frame::addCommand(QStringLiteral("mnuscriptlist"),
+                      [](frame::Tree) { showProgramPage(QStringLiteral("\\list.html")); });
 }
 
 } // namespace html

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace html {
 
 // Which command asked for a preview: the menu form tiles the windows
@@ -7,8 +9,15 @@ namespace html {
 enum class PreviewForm { Menu, Toolbar };
 
 // Writes the active document's text to the preview file beside the
-// program and shows it in the page viewer. Raises the first error.
+// program and shows it in the page viewer. Does nothing without an active
+// document (the viewer itself being active counts as none). Raises the
+// first error; what was done before it stays done.
 void previewHtml(PreviewForm form);
+
+// Shows one of the program's own pages ("\help.html", "\list.html") in the
+// maximised viewer, creating the file empty when it is missing. Every step
+// ignores its own errors.
+void showProgramPage(const QString &nameWithSeparator);
 
 void registerViewerCommands();
 

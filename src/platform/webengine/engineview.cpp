@@ -36,9 +36,20 @@ void EngineView::onLoadFinished(bool ok)
         Q_EMIT downloadComplete();
         return;
     }
-    // The engine's own title() falls back to the file's bare name; the
-    // document's title tells a page without one apart. The question runs
-    // in a world of its own, out of reach of the page's scripts.
+    // For a page without a title the engine's title() falls back to a
+    // piece of the address (a file's bare name). A title that can't be
+    // such a piece is the page's own; otherwise ask the document, in a
+    // script world of its own, out of reach of the page's scripts. That
+    // round trip waits for the page's renderer, so it is kept for the
+    // doubtful case.
+    const QString engineTitle = title();
+    const QByteArray encoded = url().toEncoded();
+    if (!engineTitle.isEmpty() && !QUrl::fromPercentEncoding(encoded).contains(engineTitle)
+        && !QString::fromLatin1(encoded).contains(engineTitle)) {
+        m_locationName = engineTitle;
+        Q_EMIT downloadComplete();
+        return;
+    }
     const QPointer<EngineView> self(this);
     page()->runJavaScript(QStringLiteral("document.title"), QWebEngineScript::ApplicationWorld,
                           [self, path](const QVariant &title) {
