@@ -109,6 +109,9 @@ RichTextBox::RichTextBox(QWidget *parent) : QPlainTextEdit(parent)
     installRichTextAccessibility();
     setFont(defaultTextFont());
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A scroll bar that came and went with the text's length would change
+    // the wrap width, and so every line's layout, as a file loads.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     document()->setDefaultFont(font());
     attachDocument(document());
@@ -770,22 +773,30 @@ void RichTextBox::applyRuns(const std::vector<PendingRun> &pending)
         }
         return;
     }
-    // Text starts of every paragraph, to turn Text positions into document
-    // positions without a search per position.
-    std::vector<int> textStarts;
-    textStarts.reserve(size_t(doc->blockCount()));
-    int pos = 0;
-    int n = 0;
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++n) {
-        textStarts.push_back(pos + n);
-        pos += b.length();
+    // Text starts of every paragraph (kept while the text stays the same),
+    // to turn Text positions into document positions; positions mostly
+    // come in order, so the search starts where the last one ended.
+    if (m_textStartsStamp != m_changeStamp) {
+        m_textStarts.clear();
+        m_textStarts.reserve(size_t(doc->blockCount()));
+        int pos = 0;
+        int n = 0;
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++n) {
+            m_textStarts.push_back(pos + n);
+            pos += b.length();
+        }
+        m_textStartsStamp = m_changeStamp;
     }
+    const std::vector<int> &textStarts = m_textStarts;
+    const int docLength = doc->characterCount() - 1;
+    size_t hint = 0;
     auto toDoc = [&](int t) {
-        auto it = std::upper_bound(textStarts.begin(), textStarts.end(), t);
-        const int blockNo = std::max(0, int(it - textStarts.begin()) - 1);
-        const int blockEnd = (size_t(blockNo) + 1 < textStarts.size()
-                                  ? textStarts[size_t(blockNo) + 1] - blockNo - 2
-                                  : doc->characterCount() - 1);
+        if (hint >= textStarts.size() || textStarts[hint] > t)
+            hint = size_t(std::upper_bound(textStarts.begin(), textStarts.end(), t) - textStarts.begin()) - 1;
+        while (hint + 1 < textStarts.size() && textStarts[hint + 1] <= t)
+            ++hint;
+        const int blockNo = int(hint);
+        const int blockEnd = hint + 1 < textStarts.size() ? textStarts[hint + 1] - blockNo - 2 : docLength;
         return std::min(t - blockNo, blockEnd);
     };
     // The writes come as runs that are in order and apart within each

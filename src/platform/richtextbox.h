@@ -168,6 +168,8 @@ private:
     int m_pendingStart = 0;
     int m_pendingLength = 0;
     int m_suspendedLength = 0;
+    std::vector<int> m_textStarts;
+    quint64 m_textStartsStamp = ~quint64(0);
     std::vector<PendingRun> m_pending;
 
     // Text is cached until the next change.
