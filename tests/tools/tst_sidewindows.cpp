@@ -1,0 +1,414 @@
+// The Code Keeper and App-bar note windows: geometry kept in twips in the
+// settings store, rich-text notes kept in the program folder, the layout of
+// the pane, and what happens when the notes can't be written.
+
+#include "support/fixture.h"
+
+#include "frame/mainwindow.h"
+#include "platform/programfolder.h"
+#include "platform/richtextbox.h"
+#include "platform/settingsstore.h"
+#include "platform/twips.h"
+#include "tools/sidewindows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QTest>
+
+#include <unistd.h>
+
+using platform::readSetting;
+using platform::RichTextBox;
+using platform::writeSetting;
+using tools::SideWindow;
+
+namespace {
+
+struct Expect
+{
+    const char *item;
+    const char *form;
+    const char *caption;
+    const char *control;
+    const char *file;
+    const char *prefix;
+    int width, height;
+};
+
+const Expect kCodeKeeper = {"mnuholder", "Sholder", "Code Keeper", "rtfText", "sholder.qz", "sholder", 3375, 4815};
+const Expect kAppBar = {"mnuappbar", "appbar", "App-bar", "rtf1", "appbar.qz", "appbar", 6360, 1200};
+
+// Opens a side window from the View menu and finds it by name.
+QWidget *open(EditorFixture &f, const Expect &e)
+{
+    if (!f.trigger(QString::fromLatin1(e.item)))
+        return nullptr;
+    return f.window()->findChild<QWidget *>(QString::fromLatin1(e.form), Qt::FindDirectChildrenOnly);
+}
+
+RichTextBox *pane(QWidget *w, const Expect &e)
+{
+    return w ? w->findChild<RichTextBox *>(QString::fromLatin1(e.control)) : nullptr;
+}
+
+// Closes a window by its close box and lets it be unloaded.
+void closeWindow(QWidget *w)
+{
+    w->close();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QString stored(const Expect &e, const char *property)
+{
+    return readSetting("Settings", QString::fromLatin1(e.prefix) + QLatin1String(property), "absent");
+}
+
+QString contentPath(EditorFixture &f, const Expect &e)
+{
+    return f.programFolder() + QLatin1Char('/') + QLatin1String(e.file);
+}
+
+// The text of a notes file, read back as the windows read it.
+QString notesText(const QString &path)
+{
+    RichTextBox box;
+    box.LoadFile(path);
+    return box.Text();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void select(RichTextBox *box, int start, int length)
+{
+    box->setSelStart(start);
+    box->setSelLength(length);
+}
+
+void checkFormatting(RichTextBox *box)
+{
+    QCOMPARE(box->Text(), QStringLiteral("Keep this\r\nsecond line"));
+    select(box, 0, 4);
+    QVERIFY(box->SelBold());
+    select(box, 5, 4);
+    QVERIFY(!box->SelBold());
+    QCOMPARE(box->SelColor(), quint32(0x0000FF));
+    select(box, 11, 6);
+    QCOMPARE(box->SelFontSize(), 14.0);
+    select(box, 18, 4);
+    QVERIFY(box->SelFontSize() != 14.0);
+    QCOMPARE(box->SelColor(), quint32(0));
+}
+
+// The pane fills the window less 40 twips left and top and 30 right and
+// bottom, and wraps 400 twips short of its width.
+void checkLayout(QWidget *w, RichTextBox *box)
+{
+    const int innerWidth = platform::pixelsToTwipsX(w->width());
+    const int innerHeight = platform::pixelsToTwipsY(w->height());
+    QCOMPARE(box->geometry(), QRect(platform::twipsToPixelsX(40), platform::twipsToPixelsY(40),
+                                    platform::twipsToPixelsX(innerWidth - 70),
+                                    platform::twipsToPixelsY(innerHeight - 70)));
+    QCOMPARE(box->RightMargin(), innerWidth - 70 - 400);
+}
+
+} // namespace
+
+class TestSideWindows : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { isolateSettings(); }
+    void init() { clearSettings(); }
+
+    void firstUseWithEmptyStore()
+    {
+        EditorFixture f;
+        for (const Expect &e : {kCodeKeeper, kAppBar}) {
+            const QString path = contentPath(f, e);
+            QVERIFY(!QFile::exists(path));
+            QPointer<QWidget> w = open(f, e);
+            QVERIFY2(w, e.form);
+            QCOMPARE(w->windowTitle(), QString::fromLatin1(e.caption));
+            QVERIFY(w->isVisible());
+            QVERIFY(w->isWindow());
+            QCOMPARE(w->parentWidget(), static_cast<QWidget *>(f.window()));
+            QCOMPARE(w->windowModality(), Qt::NonModal);
+            const Qt::WindowFlags flags = w->windowFlags();
+            QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+            QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+            QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+
+            const QRect outer = w->frameGeometry();
+            QCOMPARE(outer.topLeft(), QPoint(platform::twipsToPixelsX(1000), platform::twipsToPixelsY(1000)));
+            QCOMPARE(outer.size(), QSize(platform::twipsToPixelsX(e.width), platform::twipsToPixelsY(e.height)));
+            RichTextBox *box = pane(w, e);
+            QVERIFY(box);
+            QCOMPARE(box->Text(), QString());
+            checkLayout(w, box);
+
+            closeWindow(w);
+            QVERIFY(!w);
+            // The first close creates the notes file, empty pane or not.
+            QVERIFY(fileBytes(path).startsWith("{\\rtf"));
+            QCOMPARE(stored(e, "Left").toInt(), platform::pixelsToTwipsX(outer.left()));
+            QCOMPARE(stored(e, "Top").toInt(), platform::pixelsToTwipsY(outer.top()));
+            QCOMPARE(stored(e, "Width").toInt(), e.width);
+            QCOMPARE(stored(e, "Height").toInt(), e.height);
+        }
+        QCOMPARE(f.ui.unexpected, 0);
+        QVERIFY(f.ui.messages.isEmpty());
+    }
+
+    void formattingSurvivesReopenAndRestart()
+    {
+        QByteArray saved;
+        {
+            EditorFixture f;
+            QWidget *w = open(f, kCodeKeeper);
+            RichTextBox *box = pane(w, kCodeKeeper);
+            QVERIFY(box);
+            box->setSelText(QStringLiteral("Keep this\r\nsecond line"));
+            select(box, 0, 4);
+            box->setSelBold(true);
+            select(box, 5, 4);
+            box->setSelColor(0x0000FF);
+            select(box, 11, 6);
+            box->setSelFontSize(14);
+            closeWindow(w);
+
+            w = open(f, kCodeKeeper);
+            checkFormatting(pane(w, kCodeKeeper));
+            closeWindow(w);
+            saved = fileBytes(contentPath(f, kCodeKeeper));
+        }
+        QVERIFY(!saved.isEmpty());
+
+        // A new run with the same program folder's notes.
+        EditorFixture g;
+        QFile file(contentPath(g, kCodeKeeper));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(saved);
+        file.close();
+        QWidget *w = open(g, kCodeKeeper);
+        checkFormatting(pane(w, kCodeKeeper));
+        // The App-bar keeps its own file.
+        QCOMPARE(pane(open(g, kAppBar), kAppBar)->Text(), QString());
+    }
+
+    void geometryStoredAndRestoredExactly()
+    {
+        EditorFixture f;
+        QWidget *w = open(f, kAppBar);
+        w->setGeometry(150, 130, 500, 140);
+        QCoreApplication::processEvents();
+        const QRect outer = w->frameGeometry();
+        QVERIFY(outer.topLeft() != QPoint(platform::twipsToPixelsX(1000), platform::twipsToPixelsY(1000)));
+        checkLayout(w, pane(w, kAppBar));
+        closeWindow(w);
+        QCOMPARE(stored(kAppBar, "Left"), QString::number(platform::pixelsToTwipsX(outer.left())));
+        QCOMPARE(stored(kAppBar, "Top"), QString::number(platform::pixelsToTwipsY(outer.top())));
+        QCOMPARE(stored(kAppBar, "Width"), QString::number(platform::pixelsToTwipsX(outer.width())));
+        QCOMPARE(stored(kAppBar, "Height"), QString::number(platform::pixelsToTwipsY(outer.height())));
+        // The Code Keeper's keys are its own.
+        QCOMPARE(stored(kCodeKeeper, "Left"), QStringLiteral("absent"));
+
+        w = open(f, kAppBar);
+        QCOMPARE(w->frameGeometry(), outer);
+
+        // Values written elsewhere are outer coordinates too.
+        closeWindow(w);
+        writeSetting("Settings", "sholderLeft", "3000");
+        writeSetting("Settings", "sholderTop", "1500");
+        writeSetting("Settings", "sholderWidth", "4500");
+        writeSetting("Settings", "sholderHeight", "3000");
+        w = open(f, kCodeKeeper);
+        QCOMPARE(w->frameGeometry(), QRect(platform::twipsToPixelsX(3000), platform::twipsToPixelsY(1500),
+                                           platform::twipsToPixelsX(4500), platform::twipsToPixelsY(3000)));
+    }
+
+    void minimizedCloseKeepsGeometry()
+    {
+        writeSetting("Settings", "sholderLeft", "2000");
+        EditorFixture f;
+        QWidget *w = open(f, kCodeKeeper);
+        pane(w, kCodeKeeper)->setSelText(QStringLiteral("minimized notes"));
+        w->move(10, 10);
+        w->showMinimized();
+        QCoreApplication::processEvents();
+        QVERIFY(w->isMinimized());
+        closeWindow(w);
+        QCOMPARE(stored(kCodeKeeper, "Left"), QStringLiteral("2000"));
+        QCOMPARE(stored(kCodeKeeper, "Top"), QStringLiteral("absent"));
+        QCOMPARE(stored(kCodeKeeper, "Width"), QStringLiteral("absent"));
+        QCOMPARE(stored(kCodeKeeper, "Height"), QStringLiteral("absent"));
+        // The notes are saved all the same.
+        QCOMPARE(notesText(contentPath(f, kCodeKeeper)), QStringLiteral("minimized notes"));
+    }
+
+    void notANumberKeepsDesignValue()
+    {
+        writeSetting("Settings", "sholderLeft", "3000");
+        writeSetting("Settings", "sholderTop", "12abc");
+        writeSetting("Settings", "sholderWidth", "wide");
+        writeSetting("Settings", "sholderHeight", "3600");
+        writeSetting("Settings", "appbarHeight", "");
+        writeSetting("Settings", "appbarWidth", "-500");
+        EditorFixture f;
+        QWidget *w = open(f, kCodeKeeper);
+        QCOMPARE(w->frameGeometry(), QRect(platform::twipsToPixelsX(3000), platform::twipsToPixelsY(1000),
+                                           platform::twipsToPixelsX(3375), platform::twipsToPixelsY(3600)));
+        w = open(f, kAppBar);
+        QCOMPARE(w->frameGeometry().size(), QSize(platform::twipsToPixelsX(6360), platform::twipsToPixelsY(1200)));
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void unwritableNotesFileIsReported()
+    {
+        EditorFixture f;
+        // A folder where the notes file should be: loading leaves the pane
+        // empty without a word; saving fails and says so.
+        const QString path = contentPath(f, kCodeKeeper);
+        QVERIFY(QDir().mkpath(path));
+        QPointer<QWidget> w = open(f, kCodeKeeper);
+        QCOMPARE(pane(w, kCodeKeeper)->Text(), QString());
+        QVERIFY(f.ui.messages.isEmpty());
+        pane(w, kCodeKeeper)->setSelText(QStringLiteral("would be lost"));
+        w->move(90, 60);
+        QCoreApplication::processEvents();
+        const QRect outer = w->frameGeometry();
+        f.ui.answer(platform::Answer::OK);
+        closeWindow(w);
+        QVERIFY(!w);
+        QCOMPARE(f.ui.messages.size(), 1);
+        const ScriptedUi::Message m = f.ui.messages.first();
+        QVERIFY2(m.text.contains(QDir::toNativeSeparators(path)), qPrintable(m.text));
+        QVERIFY2(m.text.contains(QLatin1String("Is a directory")), qPrintable(m.text));
+        QCOMPARE(m.title, platform::appTitle());
+        QCOMPARE(m.buttons, platform::Buttons::OK);
+        QCOMPARE(m.icon, platform::Icon::Warning);
+        QVERIFY(QFileInfo(path).isDir());
+        // The geometry is stored as usual.
+        QCOMPARE(stored(kCodeKeeper, "Left"), QString::number(platform::pixelsToTwipsX(outer.left())));
+
+        // A program folder that is a file, which even root can't write into.
+        const QString plain = f.scratch("plain");
+        QFile file(plain);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a folder");
+        file.close();
+        platform::setProgramFolder(plain);
+        f.ui.clear();
+        w = open(f, kAppBar);
+        pane(w, kAppBar)->setSelText(QStringLiteral("also lost"));
+        f.ui.answer(platform::Answer::OK);
+        closeWindow(w);
+        platform::setProgramFolder(f.programFolder());
+        QVERIFY(!w);
+        QCOMPARE(f.ui.messages.size(), 1);
+        const QString text = f.ui.messages.first().text;
+        QVERIFY2(text.contains(QDir::toNativeSeparators(plain + QStringLiteral("/appbar.qz"))), qPrintable(text));
+        QVERIFY2(text.contains(QLatin1String("Not a directory")), qPrintable(text));
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void unreadableNotesFileIsNotEmptied()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root reads every file");
+        EditorFixture f;
+        const QString path = contentPath(f, kCodeKeeper);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\\rtf1 kept notes}");
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::WriteOwner));
+        QWidget *w = open(f, kCodeKeeper);
+        QCOMPARE(pane(w, kCodeKeeper)->Text(), QString());
+        closeWindow(w);
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(notesText(path), QStringLiteral("kept notes"));
+        QVERIFY(f.ui.messages.isEmpty());
+    }
+
+    void reopenWhileOpenKeepsTyping()
+    {
+        EditorFixture f;
+        QPointer<QWidget> w = open(f, kCodeKeeper);
+        RichTextBox *box = pane(w, kCodeKeeper);
+        box->setSelText(QStringLiteral("not saved yet"));
+        const QRect outer = w->frameGeometry();
+        // Neither the file nor the settings are read again.
+        QFile file(contentPath(f, kCodeKeeper));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\\rtf1 from the file}");
+        file.close();
+        writeSetting("Settings", "sholderLeft", "4500");
+        f.window()->activateWindow();
+        QCOMPARE(open(f, kCodeKeeper), w.data());
+        QCOMPARE(pane(w, kCodeKeeper), box);
+        QCOMPARE(box->Text(), QStringLiteral("not saved yet"));
+        QCOMPARE(w->frameGeometry(), outer);
+        QVERIFY(w->isVisible());
+        QCOMPARE(f.window()->findChildren<SideWindow *>().size(), 1);
+    }
+
+    void tooSmallWindowKeepsPaneSize()
+    {
+        EditorFixture f;
+        QWidget *w = open(f, kAppBar);
+        RichTextBox *box = pane(w, kAppBar);
+        const QRect before = box->geometry();
+        const int margin = box->RightMargin();
+        // No inner height left: the pane stays where and as it was.
+        w->resize(w->width(), platform::twipsToPixelsY(45));
+        QCoreApplication::processEvents();
+        QVERIFY(platform::pixelsToTwipsY(w->height()) < 70);
+        QVERIFY(w->isVisible());
+        QCOMPARE(box->geometry(), before);
+        QCOMPARE(box->RightMargin(), margin);
+
+        // Narrower than the wrap slack: the pane follows, its margin doesn't.
+        w->resize(platform::twipsToPixelsX(300), platform::twipsToPixelsY(1000));
+        QCoreApplication::processEvents();
+        const int innerWidth = platform::pixelsToTwipsX(w->width());
+        QVERIFY(innerWidth - 70 < 400);
+        QCOMPARE(box->width(), platform::twipsToPixelsX(innerWidth - 70));
+        QCOMPARE(box->RightMargin(), margin);
+
+        // Room again: both follow.
+        w->resize(platform::twipsToPixelsX(5000), platform::twipsToPixelsY(1500));
+        QCoreApplication::processEvents();
+        checkLayout(w, box);
+    }
+
+    void closingMainWindowSavesBoth()
+    {
+        EditorFixture f;
+        QPointer<QWidget> keeper = open(f, kCodeKeeper);
+        QPointer<QWidget> bar = open(f, kAppBar);
+        pane(keeper, kCodeKeeper)->setSelText(QStringLiteral("keeper notes"));
+        pane(bar, kAppBar)->setSelText(QStringLiteral("bar notes"));
+        bar->move(200, 40);
+        QCoreApplication::processEvents();
+        const QRect barOuter = bar->frameGeometry();
+        f.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!keeper);
+        QVERIFY(!bar);
+        QCOMPARE(notesText(contentPath(f, kCodeKeeper)), QStringLiteral("keeper notes"));
+        QCOMPARE(notesText(contentPath(f, kAppBar)), QStringLiteral("bar notes"));
+        QCOMPARE(stored(kAppBar, "Left"), QString::number(platform::pixelsToTwipsX(barOuter.left())));
+        QCOMPARE(stored(kCodeKeeper, "Width"), QStringLiteral("3375"));
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+};
+
+QTEST_MAIN(TestSideWindows)
+#include "tst_sidewindows.moc"
