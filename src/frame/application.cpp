@@ -11,9 +11,8 @@ namespace app {
 
 int run(int argc, char **argv)
 {
-    // The page viewer's browser engine, loaded on first use, needs this
-    // set before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No OpenGL at start-up: the page viewer's browser module sets up what
+    // its engine needs when it is first loaded.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet Lite"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillet Lite"));

@@ -1,6 +1,9 @@
 #include "platform/webengine/engineview.h"
 
+#include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QPointer>
+#include <QtGui/private/qopenglcontext_p.h>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
@@ -69,5 +72,21 @@ extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
     // The engine refuses to start as root with its sandbox on.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The editor starts without OpenGL, so that start-up never loads the
+    // graphics stack. The engine wants one context that all others share:
+    // make it now, before the engine's first use (the editor itself has no
+    // OpenGL contexts that would have had to share it).
+    static bool configured = false;
+    if (!configured) {
+        configured = true;
+        if (!qt_gl_global_share_context()) {
+            QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+            auto *context = new QOpenGLContext(qApp);
+            if (context->create())
+                qt_gl_set_global_share_context(context);
+            else
+                delete context;
+        }
+    }
     return new webengine::EngineView(parent);
 }
