@@ -7,7 +7,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools
+  qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-tools-dev-tools
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   libgl-dev libhunspell-dev hunspell-en-us
   xdg-utils desktop-file-utils shared-mime-info
