@@ -11,6 +11,7 @@
 #include <QTextCursor>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <iterator>
 #include <string_view>
@@ -147,17 +148,52 @@ const WordEntry kWords[] = {
     {"bin", Word::Binary, 0},
 };
 
+// Open addressing on an FNV hash: one string comparison for most words,
+// which matters since control words are most of what a file holds.
+class WordTable
+{
+public:
+    WordTable()
+    {
+        for (const WordEntry &entry : kWords) {
+            size_t slot = hash(entry.name) & kMask;
+            while (m_slots[slot])
+                slot = (slot + 1) & kMask;
+            m_slots[slot] = &entry;
+        }
+    }
+
+    const WordEntry *find(std::string_view name) const
+    {
+        size_t slot = hash(name) & kMask;
+        while (const WordEntry *entry = m_slots[slot]) {
+            if (entry->name == name)
+                return entry;
+            slot = (slot + 1) & kMask;
+        }
+        return nullptr;
+    }
+
+private:
+    static constexpr size_t kSlots = 1024; // a power of two, well over twice the words
+    static constexpr size_t kMask = kSlots - 1;
+    static_assert(std::size(kWords) * 2 < kSlots);
+
+    static size_t hash(std::string_view name)
+    {
+        quint32 h = 2166136261u;
+        for (const char c : name)
+            h = (h ^ uchar(c)) * 16777619u;
+        return h;
+    }
+
+    std::array<const WordEntry *, kSlots> m_slots{};
+};
+
 const WordEntry *lookupWord(std::string_view name)
 {
-    static const std::vector<WordEntry> sorted = [] {
-        std::vector<WordEntry> words(std::begin(kWords), std::end(kWords));
-        std::sort(words.begin(), words.end(),
-                  [](const WordEntry &a, const WordEntry &b) { return a.name < b.name; });
-        return words;
-    }();
-    const auto it = std::lower_bound(sorted.begin(), sorted.end(), name,
-                                     [](const WordEntry &e, std::string_view n) { return e.name < n; });
-    return it != sorted.end() && it->name == name ? &*it : nullptr;
+    static const WordTable table;
+    return table.find(name);
 }
 
 enum Flag : quint8 { Bold = 1, Italic = 2, Underline = 4, Strike = 8, Hidden = 16 };
@@ -867,9 +903,9 @@ void Reader::flushBytes()
 {
     if (m_bytes.isEmpty())
         return;
-    m_scratch.clear();
+    m_scratch.resize(0);
     m_decoder.decode(m_runFormat.codePage, m_bytes.constData(), m_bytes.size(), m_scratch);
-    m_bytes.clear();
+    m_bytes.resize(0);
     for (const QChar ch : std::as_const(m_scratch))
         putChar(ch.unicode());
 }
@@ -880,7 +916,7 @@ void Reader::flushRun()
     if (m_text.isEmpty())
         return;
     m_cursor.insertText(m_text, charFormat(m_runFormat));
-    m_text.clear();
+    m_text.resize(0); // unlike clear(), keeps the buffer for the next run
 }
 
 QTextCharFormat Reader::charFormat(const RunFormat &run)

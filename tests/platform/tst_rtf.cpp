@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -14,6 +15,7 @@
 #include <QTextFragment>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -163,6 +165,7 @@ private slots:
     void survivesMalformedInput_data();
     void survivesMalformedInput();
     void survivesDeepNesting();
+    void boundsHostileTables();
     void decodesCodePages_data();
     void decodesCodePages();
     void readsFormatting();
@@ -418,6 +421,32 @@ void TestRtf::survivesDeepNesting()
     QCOMPARE(formatOf(*doc, "y").fontWeight(), int(QFont::Bold));
     QCOMPARE(formatOf(*doc, "z").fontWeight(), int(QFont::Normal));
     QCOMPARE(textOf("{\\rtf1 " + QByteArray(depth, '}') + "x"), QString());
+}
+
+void TestRtf::boundsHostileTables()
+{
+    // Thousands of fonts and colours, each used once: all text still reads,
+    // colours stay exact, and only a bounded number of font families reaches
+    // the document (Qt compares formats differing only in family one by one).
+    QByteArray rtf = "{\\rtf1{\\fonttbl";
+    for (int i = 0; i < 3000; ++i)
+        rtf += "{\\f" + QByteArray::number(i) + " Font" + QByteArray::number(i) + ";}";
+    rtf += "}{\\colortbl;";
+    for (int i = 0; i < 3000; ++i)
+        rtf += "\\red" + QByteArray::number(i % 256) + "\\green1\\blue" + QByteArray::number(i / 256) + ";";
+    rtf += "}";
+    for (int i = 0; i < 3000; ++i)
+        rtf += "\\f" + QByteArray::number(i) + "\\cf" + QByteArray::number(i + 1) + " x";
+    const auto doc = read(rtf + "}");
+    QCOMPARE(plainText(*doc), QString(3000, 'x'));
+    QSet<QString> families;
+    for (auto it = doc->begin().begin(); !it.atEnd(); ++it)
+        families.unite(QSet<QString>{it.fragment().charFormat().fontFamilies().toStringList().value(0)});
+    QVERIFY(families.size() <= 65);
+    QVERIFY(families.contains("Font0"));
+    QTextCursor last(doc.get());
+    last.movePosition(QTextCursor::End);
+    QCOMPARE(last.charFormat().foreground().color(), QColor(2999 % 256, 1, 2999 / 256));
 }
 
 void TestRtf::decodesCodePages_data()
