@@ -40,7 +40,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, int l, int t, int w, int h)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
+    label->setGeometry(platform::twipsRect(l, t, w, h));
     label->setAutoFillBackground(true);
     label->setBackgroundRole(QPalette::Window);
     label->setForegroundRole(QPalette::WindowText);

@@ -20,10 +20,6 @@ using platform::twipsToPixelsX;
 using platform::twipsToPixelsY;
 
 namespace {
-QRect twipsRect(int l, int t, int w, int h)
-{
-    return QRect(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
-}
 } // namespace
 
 int &quickLinkCounter()
@@ -40,20 +36,20 @@ FindForm::FindForm(QWidget *owner) : QWidget(owner, Qt::Tool)
 
     Label1 = new QLabel(QStringLiteral("Find What?"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(120, 120, 855, 255));
+    Label1->setGeometry(platform::twipsRect(120, 120, 855, 255));
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twipsRect(1080, 120, 1935, 285));
+    Text1->setGeometry(platform::twipsRect(1080, 120, 1935, 285));
     Label1->setBuddy(Text1);
     Command3 = new QPushButton(QStringLiteral("&Find"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setGeometry(twipsRect(120, 720, 735, 375));
+    Command3->setGeometry(platform::twipsRect(120, 720, 735, 375));
     Command1 = new QPushButton(QStringLiteral("Find &Next"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(twipsRect(1080, 720, 855, 375));
+    Command1->setGeometry(platform::twipsRect(1080, 720, 855, 375));
     Command2 = new QPushButton(QStringLiteral("&Close"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setGeometry(twipsRect(2160, 720, 855, 375));
+    Command2->setGeometry(platform::twipsRect(2160, 720, 855, 375));
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);

@@ -33,10 +33,6 @@ DialogRunner &runner()
     return r;
 }
 
-QRect twipsRect(int l, int t, int w, int h)
-{
-    return QRect(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
-}
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &where)
 {
@@ -89,38 +85,38 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner)
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setPixmap(QIcon(QStringLiteral(":/icons/quilex-48.png")).pixmap(32, 32));
-    picIcon->setGeometry(twipsRect(240, 240, 540, 540));
+    picIcon->setGeometry(platform::twipsRect(240, 240, 540, 540));
     picIcon->setAccessibleName(QStringLiteral("Quillet Lite icon"));
 
-    lblTitle = label(this, "lblTitle", QStringLiteral("Application Title"), twipsRect(1050, 240, 4425, 480));
+    lblTitle = label(this, "lblTitle", QStringLiteral("Application Title"), platform::twipsRect(1050, 240, 4425, 480));
     QFont big = lblTitle->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     big.setBold(true);
     lblTitle->setFont(big);
-    lblVersion = label(this, "lblVersion", QStringLiteral("Version"), twipsRect(1050, 780, 4425, 225));
+    lblVersion = label(this, "lblVersion", QStringLiteral("Version"), platform::twipsRect(1050, 780, 4425, 225));
     lblDescription = label(this, "lblDescription",
                            QStringLiteral("Quillet (Lite):\n"
                                           "Is to make it easier to edit and view perl and cgi scripts"),
-                           twipsRect(1050, 1125, 4425, 810));
+                           platform::twipsRect(1050, 1125, 4425, 810));
     Label1 = label(this, "Label1",
                    QStringLiteral("Thanks to everyone who tried the early versions and sent in "
                                   "their ideas and fixes."),
-                   twipsRect(1050, 1995, 4425, 480));
-    Line1[0] = rule(this, twipsRect(105, 2535, 5520, 15), QColor(0x80, 0x80, 0x80));
-    Line1[1] = rule(this, twipsRect(105, 2550, 5520, 15), QColor(0xFF, 0xFF, 0xFF));
+                   platform::twipsRect(1050, 1995, 4425, 480));
+    Line1[0] = rule(this, platform::twipsRect(105, 2535, 5520, 15), QColor(0x80, 0x80, 0x80));
+    Line1[1] = rule(this, platform::twipsRect(105, 2550, 5520, 15), QColor(0xFF, 0xFF, 0xFF));
     lblDisclaimer = label(this, "lblDisclaimer",
                           QStringLiteral("Warning: this program is protected by copyright law. "
                                          "Copying or passing it on, in whole or in part, without "
                                          "permission may be prosecuted."),
-                          twipsRect(255, 2700, 3870, 945));
+                          platform::twipsRect(255, 2700, 3870, 945));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(4245, 2700, 1260, 375));
+    cmdOK->setGeometry(platform::twipsRect(4245, 2700, 1260, 375));
     cmdOK->setDefault(true); // Enter; Escape closes the dialog as well
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(twipsRect(4245, 3180, 1260, 375));
+    cmdSysInfo->setGeometry(platform::twipsRect(4245, 3180, 1260, 375));
     cmdSysInfo->setAutoDefault(false);
 
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);

@@ -21,24 +21,6 @@ namespace {
 
 QPointer<Inserter> g_window;
 
-template <typename W>
-W *place(W *widget, const char *name, int l, int t, int w, int h)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
-    return widget;
-}
-
-void centreOverMainWindow(QWidget *window)
-{
-    const frame::MainWindow *w = frame::frmMain();
-    if (!w)
-        return;
-    const QPoint centre = w->frameGeometry().center();
-    const QSize size = window->frameGeometry().size();
-    window->move(centre.x() - size.width() / 2, centre.y() - size.height() / 2);
-}
-
 } // namespace
 
 Inserter::Inserter(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
@@ -48,21 +30,21 @@ Inserter::Inserter(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::MSWindowsFixe
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twipsToPixelsX(3510), twipsToPixelsY(2070));
 
-    Label1 = place(new QLabel(QStringLiteral("This is the text you want to change"), this), "Label1", 240, 120,
+    Label1 = platform::placeTwips(new QLabel(QStringLiteral("This is the text you want to change"), this), "Label1", 240, 120,
                    2475, 195);
-    Text1 = place(new QLineEdit(this), "Text1", 120, 360, 3255, 285);
+    Text1 = platform::placeTwips(new QLineEdit(this), "Text1", 120, 360, 3255, 285);
     Text1->setAccessibleName(QStringLiteral("Text to change"));
     Label1->setBuddy(Text1);
-    Label2 = place(new QLabel(QStringLiteral("Enter What you want it to be changed to"), this), "Label2", 240,
+    Label2 = platform::placeTwips(new QLabel(QStringLiteral("Enter What you want it to be changed to"), this), "Label2", 240,
                    720, 2880, 195);
-    Text2 = place(new QLineEdit(this), "Text2", 120, 960, 3255, 285);
+    Text2 = platform::placeTwips(new QLineEdit(this), "Text2", 120, 960, 3255, 285);
     Text2->setAccessibleName(QStringLiteral("Replacement text"));
     Label2->setBuddy(Text2);
-    Command1 = place(new QPushButton(QStringLiteral("Insert"), this), "Command1", 120, 1440, 855, 375);
+    Command1 = platform::placeTwips(new QPushButton(QStringLiteral("Insert"), this), "Command1", 120, 1440, 855, 375);
     Command1->setAccessibleName(QStringLiteral("Replace first occurrence"));
-    Command2 = place(new QPushButton(QStringLiteral("Get Text"), this), "Command2", 1200, 1440, 1095, 375);
+    Command2 = platform::placeTwips(new QPushButton(QStringLiteral("Get Text"), this), "Command2", 1200, 1440, 1095, 375);
     Command2->setAccessibleName(QStringLiteral("Get the document's selected text"));
-    Command3 = place(new QPushButton(QStringLiteral("&Close"), this), "Command3", 2520, 1440, 855, 375);
+    Command3 = platform::placeTwips(new QPushButton(QStringLiteral("&Close"), this), "Command3", 2520, 1440, 855, 375);
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Command1);
@@ -94,10 +76,10 @@ Inserter *Inserter::open(bool owned)
             connect(w, &frame::MainWindow::closed, g_window.data(), &QWidget::close);
             connect(w, &QObject::destroyed, g_window.data(), &QObject::deleteLater);
         }
-        centreOverMainWindow(g_window);
+        platform::centreOver(g_window, frame::frmMain());
         g_window->show();
         // Now that the frame is known, centre the whole window.
-        centreOverMainWindow(g_window);
+        platform::centreOver(g_window, frame::frmMain());
     }
     g_window->show();
     g_window->raise();

@@ -22,24 +22,6 @@ namespace {
 
 QPointer<TagInserter> g_window;
 
-template <typename W>
-W *place(W *widget, const char *name, int l, int t, int w, int h)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
-    return widget;
-}
-
-void centreOverMainWindow(QWidget *window)
-{
-    const frame::MainWindow *w = frame::frmMain();
-    if (!w)
-        return;
-    const QPoint centre = w->frameGeometry().center();
-    const QSize size = window->frameGeometry().size();
-    window->move(centre.x() - size.width() / 2, centre.y() - size.height() / 2);
-}
-
 } // namespace
 
 TagInserter::TagInserter(QWidget *owner)
@@ -50,19 +32,19 @@ TagInserter::TagInserter(QWidget *owner)
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twipsToPixelsX(5520), twipsToPixelsY(3105));
 
-    Label1 = place(new QLabel(QStringLiteral("Tag Name"), this), "Label1", 120, 120, 750, 195);
-    Text1 = place(new QLineEdit(this), "Text1", 960, 120, 3495, 285);
+    Label1 = platform::placeTwips(new QLabel(QStringLiteral("Tag Name"), this), "Label1", 120, 120, 750, 195);
+    Text1 = platform::placeTwips(new QLineEdit(this), "Text1", 960, 120, 3495, 285);
     Text1->setAccessibleName(QStringLiteral("Tag Name"));
     Label1->setBuddy(Text1);
-    rtf1 = place(new platform::RichTextBox(this), "rtf1", 0, 480, 5415, 2055);
+    rtf1 = platform::placeTwips(new platform::RichTextBox(this), "rtf1", 0, 480, 5415, 2055);
     rtf1->setAccessibleName(QStringLiteral("Tag content"));
-    Command2 = place(new QPushButton(QStringLiteral("&Insert Tag"), this), "Command2", 120, 2640, 975, 375);
-    Command4 = place(new QPushButton(QStringLiteral("Comments"), this), "Command4", 1200, 2640, 1095, 375);
+    Command2 = platform::placeTwips(new QPushButton(QStringLiteral("&Insert Tag"), this), "Command2", 120, 2640, 975, 375);
+    Command4 = platform::placeTwips(new QPushButton(QStringLiteral("Comments"), this), "Command4", 1200, 2640, 1095, 375);
     Command4->setAccessibleName(QStringLiteral("Insert as comment"));
-    Command1 = place(new QPushButton(QStringLiteral("Get Text"), this), "Command1", 2400, 2640, 975, 375);
+    Command1 = platform::placeTwips(new QPushButton(QStringLiteral("Get Text"), this), "Command1", 2400, 2640, 975, 375);
     Command1->setAccessibleName(QStringLiteral("Get the document's selected text"));
-    Command5 = place(new QPushButton(QStringLiteral("Reset"), this), "Command5", 3480, 2640, 855, 375);
-    Command3 = place(new QPushButton(QStringLiteral("&Close"), this), "Command3", 4440, 2640, 975, 375);
+    Command5 = platform::placeTwips(new QPushButton(QStringLiteral("Reset"), this), "Command5", 3480, 2640, 855, 375);
+    Command3 = platform::placeTwips(new QPushButton(QStringLiteral("&Close"), this), "Command3", 4440, 2640, 975, 375);
 
     // Text1, rtf1, (Label1), Command2, Command3, Command1, Command4, Command5.
     setTabOrder(Text1, rtf1);
@@ -93,10 +75,10 @@ TagInserter *TagInserter::open()
 {
     if (!g_window) {
         g_window = new TagInserter(frame::frmMain());
-        centreOverMainWindow(g_window);
+        platform::centreOver(g_window, frame::frmMain());
         g_window->show();
         // Now that the frame is known, centre the whole window.
-        centreOverMainWindow(g_window);
+        platform::centreOver(g_window, frame::frmMain());
     }
     g_window->show();
     g_window->raise();

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include <cmath>
 
@@ -38,6 +39,20 @@ int pixelsToTwipsX(int pixels)
 int pixelsToTwipsY(int pixels)
 {
     return int(std::lround(pixels * 1440.0 / dpiY()));
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(twipsToPixelsX(left), twipsToPixelsY(top), twipsToPixelsX(width), twipsToPixelsY(height));
+}
+
+void centreOver(QWidget *window, const QWidget *over)
+{
+    if (!window || !over)
+        return;
+    const QPoint centre = over->frameGeometry().center();
+    const QSize size = window->frameGeometry().size();
+    window->move(centre.x() - size.width() / 2, centre.y() - size.height() / 2);
 }
 
 } // namespace platform

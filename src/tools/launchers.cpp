@@ -29,10 +29,6 @@ namespace {
 
 QPointer<DeskLink> g_deskLink;
 
-QRect twipsRect(int l, int t, int w, int h)
-{
-    return QRect(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
-}
 
 QString cleanFolder(const QString &path)
 {
@@ -156,22 +152,22 @@ DeskLink::DeskLink(QWidget *owner) : QWidget(owner, Qt::Tool)
 
     Label1 = new QLabel(QStringLiteral("Click File Name You Want To Run"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(120, 120, 5565, 255));
+    Label1->setGeometry(platform::twipsRect(120, 120, 5565, 255));
 
     Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
     Drive1->setAccessibleName(QStringLiteral("Drive"));
-    Drive1->setGeometry(twipsRect(120, 480, 2655, 315));
+    Drive1->setGeometry(platform::twipsRect(120, 480, 2655, 315));
 
     Dir1 = new FolderList(this);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     Dir1->setAccessibleName(QStringLiteral("Folders"));
-    Dir1->setGeometry(twipsRect(120, 900, 2655, 2175));
+    Dir1->setGeometry(platform::twipsRect(120, 900, 2655, 2175));
 
     File1 = new ProgramList(this);
     File1->setObjectName(QStringLiteral("File1"));
     File1->setAccessibleName(QStringLiteral("Programs"));
-    File1->setGeometry(twipsRect(2880, 480, 2805, 2220));
+    File1->setGeometry(platform::twipsRect(2880, 480, 2805, 2220));
     Label1->setBuddy(File1);
 
     Label2 = new QPushButton(QStringLiteral("Close Me"), this);
@@ -179,7 +175,7 @@ DeskLink::DeskLink(QWidget *owner) : QWidget(owner, Qt::Tool)
     Label2->setFlat(true);
     Label2->setAutoDefault(false);
     Label2->setCursor(Qt::PointingHandCursor);
-    Label2->setGeometry(twipsRect(2880, 2790, 2805, 315));
+    Label2->setGeometry(platform::twipsRect(2880, 2790, 2805, 315));
 
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, File1);
