@@ -14,6 +14,9 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -50,7 +53,7 @@ int main(int argc, char **argv)
         const long before = rssKb();
         QElapsedTimer t;
         t.start();
-        platform::DocumentPreloader::start(path, platform::RichTextBox::defaultTextFont());
+        platform::DocumentPreloader::start(path);
         auto *w = new frame::MainWindow;
         w->startUp(path);
         w->show();
@@ -60,6 +63,22 @@ int main(int argc, char **argv)
         platform::RichTextBox *box = doc->rtfText;
         std::printf("%s: %lld bytes, %d display lines, %d colour runs\n", argv[a],
                     qlonglong(QFile(path).size()), box->GetLineCount(), box->colourRuns().runCount());
+        {
+            // Check the counts against the layout's own, on a sample.
+            QTextDocument *doc = box->document();
+            auto *layout = qobject_cast<QPlainTextDocumentLayout *>(doc->documentLayout());
+            int checked = 0, differ = 0;
+            for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+                if (b.blockNumber() % 97)
+                    continue;
+                const int counted = b.lineCount();
+                layout->ensureBlockLayout(b);
+                ++checked;
+                differ += b.layout()->lineCount() != counted;
+            }
+            std::printf("  sampled %d paragraphs: %d counted differently from the layout (viewport %d px)\n",
+                        checked, differ, box->viewport()->width());
+        }
         std::printf("  open, colour and show: %.0f ms, memory +%ld MB (process %ld MB)\n", ms,
                     (rssKb() - before) / 1024, rssKb() / 1024);
 

@@ -2,7 +2,6 @@
 
 #include "frame/mainwindow.h"
 #include "platform/documentloader.h"
-#include "platform/richtextbox.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -20,10 +19,10 @@ int run(int argc, char **argv)
 
     const QStringList args = QCoreApplication::arguments().mid(1);
     const QString commandLine = args.join(QLatin1Char(' '));
-    // Read and build the named file on another core while the window is
+    // Read and decode the named file on another core while the window is
     // being made.
     if (!commandLine.isEmpty())
-        platform::DocumentPreloader::start(commandLine, platform::RichTextBox::defaultTextFont());
+        platform::DocumentPreloader::start(commandLine);
 
     QApplication::setQuitOnLastWindowClosed(false);
     frame::MainWindow window;

@@ -1,11 +1,9 @@
 #include "platform/documentloader.h"
 
+#include "platform/errors.h"
+
 #include <QFile>
-#include <QPlainTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QThread>
+#include <QFileInfo>
 
 #include <future>
 #include <mutex>
@@ -18,23 +16,16 @@ int paragraphStamp(QStringView text, int breakStyle)
     return int((h << 2) | uint(breakStyle & 3));
 }
 
-QTextDocument *buildPlainDocument(const DecodedText &decoded, const QFont &font)
+std::vector<int> paragraphStamps(const DecodedText &decoded)
 {
-    auto *doc = new QTextDocument;
-    doc->setUndoRedoEnabled(false);
-    doc->setDefaultFont(font);
-    {
-        QTextCursor cursor(doc);
-        cursor.insertText(decoded.text);
-    }
-    // Stamp every paragraph; for files that mix line break styles remember
-    // each paragraph's own.
+    std::vector<int> stamps;
     const QString &text = decoded.text;
     qsizetype from = 0;
     size_t breakNo = 0;
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    for (;;) {
         qsizetype to = text.indexOf(QLatin1Char('\n'), from);
-        if (to < 0)
+        const bool last = to < 0;
+        if (last)
             to = text.size();
         int style = 0;
         if (decoded.format.mixedBreaks && breakNo < decoded.breaks.size()) {
@@ -43,13 +34,43 @@ QTextDocument *buildPlainDocument(const DecodedText &decoded, const QFont &font)
                 style = s + 1;
         }
         ++breakNo;
-        b.setUserState(paragraphStamp(QStringView(text).mid(from, to - from), style));
+        stamps.push_back(paragraphStamp(QStringView(text).mid(from, to - from), style));
+        if (last)
+            break;
         from = to + 1;
     }
-    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
-    doc->setUndoRedoEnabled(true);
-    doc->setModified(false);
-    return doc;
+    return stamps;
+}
+
+bool loadText(const QString &path, LoadedText *out, int *errorNumber, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *errorNumber = ControlError::FileNotFound;
+        *error = QStringLiteral("File not found");
+        return false;
+    }
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        *errorNumber = ControlError::PathFileAccess;
+        *error = info.isDir() ? QStringLiteral("Is a directory") : file.errorString();
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *errorNumber = ControlError::PathFileAccess;
+        *error = file.errorString();
+        return false;
+    }
+    if (bytes.startsWith("{\\rtf")) {
+        out->isRichText = true;
+        out->bytes = std::move(bytes);
+        return true;
+    }
+    out->isRichText = false;
+    out->decoded = decodeText(bytes);
+    out->stamps = paragraphStamps(out->decoded);
+    return true;
 }
 
 namespace {
@@ -58,7 +79,7 @@ struct Preload
 {
     std::mutex mutex;
     QString path;
-    std::future<LoadedDocument> result;
+    std::future<std::pair<bool, LoadedText>> result;
     bool active = false;
 };
 
@@ -68,27 +89,9 @@ Preload &preload()
     return p;
 }
 
-LoadedDocument loadOnWorker(const QString &path, const QFont &font, QThread *mainThread)
-{
-    LoadedDocument out;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return out;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return out;
-    if (bytes.startsWith("{\\rtf"))
-        return out; // rich text is read by the control itself
-    DecodedText decoded = decodeText(bytes);
-    out.format = decoded.format;
-    out.document = buildPlainDocument(decoded, font);
-    out.document->moveToThread(mainThread);
-    return out;
-}
-
 } // namespace
 
-void DocumentPreloader::start(const QString &path, const QFont &font)
+void DocumentPreloader::start(const QString &path)
 {
     Preload &p = preload();
     std::lock_guard<std::mutex> lock(p.mutex);
@@ -96,21 +99,26 @@ void DocumentPreloader::start(const QString &path, const QFont &font)
         return;
     p.active = true;
     p.path = path;
-    QThread *mainThread = QThread::currentThread();
-    p.result = std::async(std::launch::async, loadOnWorker, path, font, mainThread);
+    p.result = std::async(std::launch::async, [path] {
+        LoadedText text;
+        int number = 0;
+        QString error;
+        const bool ok = loadText(path, &text, &number, &error);
+        return std::make_pair(ok, std::move(text));
+    });
 }
 
-bool DocumentPreloader::take(const QString &path, LoadedDocument *out)
+bool DocumentPreloader::take(const QString &path, LoadedText *out)
 {
     Preload &p = preload();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (!p.active || p.path != path)
         return false;
     p.active = false;
-    LoadedDocument loaded = p.result.get();
-    if (!loaded.document)
+    auto result = p.result.get();
+    if (!result.first)
         return false;
-    *out = loaded;
+    *out = std::move(result.second);
     return true;
 }
 
@@ -121,8 +129,7 @@ void DocumentPreloader::discard()
     if (!p.active)
         return;
     p.active = false;
-    LoadedDocument loaded = p.result.get();
-    delete loaded.document;
+    p.result.get();
 }
 
 } // namespace platform

@@ -177,6 +177,12 @@ qreal WrapCounter::width() const
 
 int WrapCounter::lines(QStringView text) const
 {
+    const int n = latinLines(text);
+    return n >= 0 ? n : d->exactLines(text);
+}
+
+int WrapCounter::latinLines(QStringView text) const
+{
     const qsizetype n = text.size();
     if (n == 0)
         return 1;
@@ -193,7 +199,7 @@ int WrapCounter::lines(QStringView text) const
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = s[i];
         if (c > 0xFF)
-            return d->exactLines(text);
+            return -1;
         hasTab |= c == '\t';
         total += adv[c];
     }

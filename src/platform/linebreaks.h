@@ -21,6 +21,9 @@ public:
     ~WrapCounter();
 
     int lines(QStringView paragraph) const;
+    // The same without falling back to a real layout: -1 for a paragraph
+    // that needs one. Safe to call from any thread.
+    int latinLines(QStringView paragraph) const;
 
     qreal width() const;
 

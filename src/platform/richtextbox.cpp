@@ -26,6 +26,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <future>
+#include <memory>
 
 namespace platform {
 
@@ -139,27 +141,6 @@ void RichTextBox::attachDocument(QTextDocument *doc)
     m_lastRedoSteps = doc->availableRedoSteps();
 }
 
-void RichTextBox::adoptDocument(QTextDocument *doc, const TextFileFormat &format)
-{
-    // The control deletes the document it made itself; one adopted earlier
-    // is ours to delete.
-    QPointer<QTextDocument> old = document();
-    const bool ours = old && old->parent() == this;
-    if (old)
-        old->disconnect(this);
-    doc->setParent(this);
-    doc->setDefaultFont(font());
-    setDocument(doc);
-    if (old && ours && old != doc)
-        delete old.data();
-    attachDocument(doc);
-    m_format = format;
-    m_runs.clear();
-    ++m_changeStamp;
-    m_countedWidth = -1;
-    recountLines();
-}
-
 // ---------------------------------------------------------------- positions
 
 int RichTextBox::toTextPosition(int documentPos) const
@@ -219,17 +200,21 @@ QString RichTextBox::Text() const
     out.truncate(w);
     m_textCache = out;
     m_textCacheStamp = m_changeStamp;
-    // A large text is kept only while the current handler runs.
-    if (!m_cacheReleaseQueued && out.size() > 65536) {
-        auto *self = const_cast<RichTextBox *>(this);
-        self->m_cacheReleaseQueued = true;
-        QTimer::singleShot(0, self, [self] {
-            self->m_cacheReleaseQueued = false;
-            self->m_textCache = QString();
-            self->m_textCacheStamp = ~quint64(0);
-        });
-    }
+    const_cast<RichTextBox *>(this)->releaseTextCacheLater();
     return out;
+}
+
+void RichTextBox::releaseTextCacheLater()
+{
+    // A large text is kept only while the current handler runs.
+    if (m_cacheReleaseQueued || m_textCache.size() <= 65536)
+        return;
+    m_cacheReleaseQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_cacheReleaseQueued = false;
+        m_textCache = QString();
+        m_textCacheStamp = ~quint64(0);
+    });
 }
 
 void RichTextBox::setText(const QString &text)
@@ -529,10 +514,6 @@ void RichTextBox::recountLines()
     qsizetype from = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         const int len = b.length() - 1;
-        if (b.layout() && b.layout()->lineCount() > 0) {
-            from += len + 1;
-            continue;
-        }
         const int lines = counter.lines(QStringView(raw).mid(from, len));
         if (b.lineCount() != lines)
             b.setLineCount(lines);
@@ -596,6 +577,10 @@ void RichTextBox::stampBlocks(int fromPos, int toPos)
 
 void RichTextBox::onContentsChange(int position, int removed, int added)
 {
+    if (m_loading) {
+        ++m_changeStamp;
+        return;
+    }
     QTextDocument *doc = document();
     const int blocks = doc->blockCount();
     const int undoSteps = doc->availableUndoSteps();
@@ -665,6 +650,8 @@ void RichTextBox::onContentsChange(int position, int removed, int added)
 
 void RichTextBox::onContentsChanged()
 {
+    if (m_loading)
+        return;
     if (m_pendingRecount) {
         m_pendingRecount = false;
         QTextDocument *doc = document();
@@ -699,7 +686,7 @@ void RichTextBox::onContentsChanged()
 
 void RichTextBox::onCursorMoved()
 {
-    if (m_suspended)
+    if (m_suspended || m_loading)
         return;
     Q_EMIT SelChange();
 }
@@ -920,50 +907,117 @@ std::unique_ptr<QTextDocument> RichTextBox::formattedCopy(int from, int to) cons
 
 // ---------------------------------------------------------------- files
 
-void RichTextBox::readFile(const QString &path, QByteArray *data) const
-{
-    QFile file(path);
-    if (!QFileInfo::exists(path))
-        throw ControlError(ControlError::FileNotFound, QStringLiteral("File not found"));
-    if (!file.open(QIODevice::ReadOnly) || QFileInfo(path).isDir())
-        throw ControlError(ControlError::PathFileAccess, file.errorString());
-    *data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw ControlError(ControlError::PathFileAccess, file.errorString());
-}
-
-void RichTextBox::loadBytes(const QByteArray &data)
-{
-    if (rtf::isRtf(data)) {
-        auto *doc = new QTextDocument;
-        doc->setUndoRedoEnabled(false);
-        doc->setDefaultFont(font());
-        QTextCursor c(doc);
-        rtf::insert(c, data);
-        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
-            b.setUserState(paragraphStamp(b.text(), 0));
-        doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
-        doc->setUndoRedoEnabled(true);
-        TextFileFormat format;
-        adoptDocument(doc, format);
-        return;
-    }
-    const DecodedText decoded = decodeText(data);
-    adoptDocument(buildPlainDocument(decoded, font()), decoded.format);
-}
-
 void RichTextBox::LoadFile(const QString &path)
 {
     applyPendingColours();
-    LoadedDocument preloaded;
-    if (DocumentPreloader::take(path, &preloaded)) {
-        adoptDocument(preloaded.document, preloaded.format);
-    } else {
-        QByteArray data;
-        readFile(path, &data);
-        loadBytes(data);
+    LoadedText loaded;
+    if (!DocumentPreloader::take(path, &loaded)) {
+        int number = 0;
+        QString error;
+        if (!loadText(path, &loaded, &number, &error))
+            throw ControlError(number, error);
     }
-    setTextCursor(QTextCursor(document()));
+    // The file replaces the content of the control's own document, with
+    // undo off and the control's change handling quiet until it is in.
+    // Meanwhile another thread counts the wrapped lines of a large plain
+    // text and makes its Text.
+    QTextDocument *doc = document();
+    const QString &plain = loaded.decoded.text;
+    std::future<std::vector<int>> counting;
+    std::future<QString> crlf;
+    qreal countWidth = -1;
+    if (!loaded.isRichText && loaded.stamps.size() > size_t(kExactParagraphs) && isVisible()
+        && viewport()->width() > 0) {
+        countWidth = viewport()->width();
+        auto counter = std::make_shared<WrapCounter>(document()->defaultFont(),
+                                                     countWidth - 2 * doc->documentMargin(),
+                                                     doc->defaultTextOption().tabStopDistance());
+        counting = std::async(std::launch::async, [counter, &plain] {
+            std::vector<int> counts;
+            qsizetype from = 0;
+            for (;;) {
+                qsizetype to = plain.indexOf(QLatin1Char('\n'), from);
+                const bool last = to < 0;
+                if (last)
+                    to = plain.size();
+                counts.push_back(counter->latinLines(QStringView(plain).mid(from, to - from)));
+                if (last)
+                    break;
+                from = to + 1;
+            }
+            return counts;
+        });
+        crlf = std::async(std::launch::async, [&plain] {
+            QString out;
+            out.reserve(plain.size() + plain.size() / 16);
+            qsizetype from = 0;
+            for (;;) {
+                const qsizetype to = plain.indexOf(QLatin1Char('\n'), from);
+                if (to < 0) {
+                    out += QStringView(plain).mid(from);
+                    break;
+                }
+                out += QStringView(plain).mid(from, to - from);
+                out += QLatin1String("\r\n");
+                from = to + 1;
+            }
+            return out;
+        });
+    }
+    doc->setUndoRedoEnabled(false);
+    ++m_loading;
+    {
+        QTextCursor c(doc);
+        c.beginEditBlock();
+        c.select(QTextCursor::Document);
+        c.removeSelectedText();
+        c.setCharFormat(QTextCharFormat());
+        c.setBlockFormat(QTextBlockFormat());
+        if (loaded.isRichText) {
+            rtf::insert(c, loaded.bytes);
+        } else {
+            c.insertText(loaded.decoded.text);
+        }
+        c.endEditBlock();
+    }
+    --m_loading;
+    if (loaded.isRichText) {
+        m_format = TextFileFormat();
+        stampBlocks(0, doc->characterCount());
+    } else {
+        m_format = loaded.decoded.format;
+        size_t i = 0;
+        for (QTextBlock b = doc->begin(); b.isValid() && i < loaded.stamps.size(); b = b.next(), ++i)
+            b.setUserState(loaded.stamps[i]);
+    }
+    doc->setUndoRedoEnabled(true);
+    doc->setModified(false);
+    m_lastBlockCount = doc->blockCount();
+    m_lastUndoSteps = doc->availableUndoSteps();
+    m_lastRedoSteps = doc->availableRedoSteps();
+    m_runs.clear();
+    ++m_changeStamp;
+    m_countedWidth = -1;
+    if (counting.valid()) {
+        const std::vector<int> counts = counting.get();
+        WrapCounter counter(doc->defaultFont(), countWidth - 2 * doc->documentMargin(),
+                            doc->defaultTextOption().tabStopDistance());
+        size_t i = 0;
+        for (QTextBlock b = doc->begin(); b.isValid() && i < counts.size(); b = b.next(), ++i) {
+            const int lines = counts[i] >= 0 ? counts[i] : counter.lines(b.text());
+            if (b.lineCount() != lines)
+                b.setLineCount(lines);
+        }
+        m_countedWidth = countWidth;
+        m_countedFont = doc->defaultFont();
+        m_countedLines = doc->lineCount();
+        m_textCache = crlf.get();
+        m_textCacheStamp = m_changeStamp;
+        releaseTextCacheLater();
+    } else {
+        recountLines();
+    }
+    setTextCursor(QTextCursor(doc));
     ensureVisibleColours();
     Q_EMIT Change();
     Q_EMIT SelChange();

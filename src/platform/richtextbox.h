@@ -110,9 +110,6 @@ public:
     int toDocumentPosition(int textPos) const;
     int toTextPosition(int documentPos) const;
 
-    // Takes over a document built elsewhere (the background loader).
-    void adoptDocument(QTextDocument *document, const TextFileFormat &format);
-
     // The font a new document window's text uses.
     static QFont defaultTextFont();
 
@@ -142,12 +139,11 @@ private:
     void applyRuns(const std::vector<PendingRun> &pending);
     void updateViewportMargin();
     void recountLines();
+    void releaseTextCacheLater();
     void onLayoutUpdate();
     void ensureVisibleColours();
     void stampBlocks(int fromBlock, int toBlock);
     bool textUnchanged(int position, int length) const;
-    void readFile(const QString &path, QByteArray *data) const;
-    void loadBytes(const QByteArray &data);
 
     struct PendingRun
     {
@@ -181,6 +177,7 @@ private:
     // Edits of our own that change formats only, or that bring their own
     // formatting, must not move or spread colours.
     int m_formatOnly = 0;
+    int m_loading = 0;
     int m_ownFormatting = 0;
     int m_lastUndoSteps = 0;
     int m_lastRedoSteps = 0;
