@@ -10,6 +10,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <valgrind/callgrind.h>
 #include <cstdio>
 #include <vector>
 
@@ -63,6 +64,10 @@ int main(int argc, char **argv)
     box.setSelStart(int(s.size() / 2));
     std::vector<double> costs;
     for (int i = 0; i < 400; ++i) {
+        if (i == 18 && qEnvironmentVariableIsSet("BENCH_TRACE"))
+            CALLGRIND_START_INSTRUMENTATION;
+        if (i == 19 && qEnvironmentVariableIsSet("BENCH_TRACE"))
+            CALLGRIND_STOP_INSTRUMENTATION;
         QElapsedTimer k;
         k.start();
         QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
@@ -74,6 +79,8 @@ int main(int argc, char **argv)
         QApplication::processEvents(); // the repaint
         costs.push_back(k.nsecsElapsed() / 1e6);
     }
+    int worstAt = int(std::max_element(costs.begin(), costs.end()) - costs.begin());
+    std::printf("slowest keystroke: number %d of %zu\n", worstAt + 1, costs.size());
     std::sort(costs.begin(), costs.end());
     std::printf("typed character with line count and caret line: median %.3f ms, worst %.3f ms\n",
                 costs[costs.size() / 2], costs.back());

@@ -204,6 +204,29 @@ QString RichTextBox::Text() const
     return out;
 }
 
+void RichTextBox::prepareLayouts()
+{
+    // The plain-text layout, when the widest paragraph gets narrower, looks
+    // at every paragraph's layout object and makes those that don't exist
+    // yet: on a large file that stalls one keystroke. Make them now, a
+    // slice at a time while the editor is idle.
+    m_layoutsPrepared = 0;
+    m_prepareStamp = m_changeStamp;
+    QTimer::singleShot(0, this, &RichTextBox::prepareLayoutSlice);
+}
+
+void RichTextBox::prepareLayoutSlice()
+{
+    QTextDocument *doc = document();
+    if (m_prepareStamp != m_changeStamp && m_layoutsPrepared == 0)
+        return;
+    QTextBlock b = doc->findBlockByNumber(m_layoutsPrepared);
+    for (int n = 0; b.isValid() && n < 20000; b = b.next(), ++n, ++m_layoutsPrepared)
+        b.layout();
+    if (b.isValid())
+        QTimer::singleShot(0, this, &RichTextBox::prepareLayoutSlice);
+}
+
 void RichTextBox::releaseTextCacheLater()
 {
     // A large text is kept only while the current handler runs.
@@ -230,6 +253,8 @@ void RichTextBox::setText(const QString &text)
     m_runs.clear();
     setTextCursor(QTextCursor(document()));
     ensureVisibleColours();
+    if (document()->blockCount() > kExactParagraphs)
+        prepareLayouts();
 }
 
 // ---------------------------------------------------------------- selection
@@ -1014,6 +1039,7 @@ void RichTextBox::LoadFile(const QString &path)
         m_textCache = crlf.get();
         m_textCacheStamp = m_changeStamp;
         releaseTextCacheLater();
+        prepareLayouts();
     } else {
         recountLines();
     }

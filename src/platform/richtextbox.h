@@ -140,6 +140,8 @@ private:
     void updateViewportMargin();
     void recountLines();
     void releaseTextCacheLater();
+    void prepareLayouts();
+    void prepareLayoutSlice();
     void onLayoutUpdate();
     void ensureVisibleColours();
     void stampBlocks(int fromBlock, int toBlock);
@@ -164,6 +166,8 @@ private:
     int m_pendingStart = 0;
     int m_pendingLength = 0;
     int m_suspendedLength = 0;
+    int m_layoutsPrepared = 0;
+    quint64 m_prepareStamp = 0;
     std::vector<int> m_textStarts;
     quint64 m_textStartsStamp = ~quint64(0);
     std::vector<PendingRun> m_pending;
