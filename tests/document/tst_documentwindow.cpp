@@ -24,19 +24,6 @@ using platform::Answer;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 const QString kPrompt = QStringLiteral(" Do You Want To Save Changes?");
 
 } // namespace
@@ -121,7 +108,7 @@ private Q_SLOTS:
         QCOMPARE(int(f.ui.messages[0].buttons), int(platform::Buttons::YesNo));
         QCOMPARE(int(f.ui.messages[0].icon), int(platform::Icon::None));
         QCOMPARE(f.ui.fileRequests.size(), 1); // only the Open
-        QCOMPARE(readAll(path), QByteArray("old\r\nnew"));
+        QCOMPARE(readFile(path), QByteArray("old\r\nnew"));
         QCOMPARE(f.window()->dlgCommonDialog().DialogTitle(), QStringLiteral("Save Changes"));
         QCOMPARE(f.window()->panelText(2), QString());
     }
@@ -151,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(f.ui.fileRequests[0].fileName, QStringLiteral("/left/by/last.cgi"));
         QCOMPARE(f.ui.fileRequests[0].filters.size(), 13);
         QCOMPARE(f.ui.fileRequests[0].filters.at(10), QStringLiteral("Config Files (*.cfg)"));
-        QCOMPARE(readAll(path), QByteArray("x = 1;")); // a new document is written with LF
+        QCOMPARE(readFile(path), QByteArray("x = 1;")); // a new document is written with LF
     }
 
     void cancelInSaveAsKeepsTheWindowOpen()
@@ -195,7 +182,7 @@ private Q_SLOTS:
         f.ui.answer(Answer::Yes);
         QVERIFY(quiet->subWindow()->close()); // busy is the active one
         QCOMPARE(f.ui.messages.size(), 1);
-        QCOMPARE(readAll(path), QByteArray("quiet\n"));
+        QCOMPARE(readFile(path), QByteArray("quiet\n"));
         QCOMPARE(f.window()->documents(), QList<DocumentWindow *>{busy});
     }
 

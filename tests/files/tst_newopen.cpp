@@ -18,13 +18,6 @@ using document::DocumentWindow;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 bool coloured(platform::RichTextBox *box, int textPos, quint32 colour)
 {
     quint32 c = 0;

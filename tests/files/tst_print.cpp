@@ -3,6 +3,7 @@
 // colours and sizes), and Cancel. The printer is a PDF file, read back
 // with poppler's tools.
 
+#include "support/browsermain.h"
 #include "support/fixture.h"
 
 #include "document/documentwindow.h"
@@ -244,17 +245,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    // The page viewer's browser engine wants this before the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QByteArray rules = qgetenv("QT_LOGGING_RULES");
-    rules += (rules.isEmpty() ? "" : ";") + QByteArray("qt.webenginecontext.info=false");
-    qputenv("QT_LOGGING_RULES", rules);
-    QApplication app(argc, argv);
-    TestPrint test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUILLET_BROWSER_TEST_MAIN(TestPrint)
 
 #include "tst_print.moc"

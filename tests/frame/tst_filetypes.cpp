@@ -4,6 +4,8 @@
 
 #include "support/testenv.h"
 
+#include "support/fixture.h"
+
 #include "frame/filetypes.h"
 #include "platform/programfolder.h"
 
@@ -22,20 +24,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 quint64 inode(const QString &path)
 {

@@ -2,6 +2,7 @@
 // button does, with and without a document, and with the page viewer
 // active. Clicks go to the buttons themselves.
 
+#include "support/browsermain.h"
 #include "support/fixture.h"
 
 #include "document/documentwindow.h"
@@ -318,17 +319,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    // The page viewer's browser engine wants this before the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QByteArray rules = qgetenv("QT_LOGGING_RULES");
-    rules += (rules.isEmpty() ? "" : ";") + QByteArray("qt.webenginecontext.info=false");
-    qputenv("QT_LOGGING_RULES", rules);
-    QApplication app(argc, argv);
-    TestToolbar test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUILLET_BROWSER_TEST_MAIN(TestToolbar)
 
 #include "tst_toolbar.moc"

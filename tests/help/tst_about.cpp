@@ -16,28 +16,6 @@
 
 namespace {
 
-void makeExecutable(const QString &path)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\nexit 0\n");
-    f.close();
-    QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser));
-}
-
-class PathOverride
-{
-public:
-    explicit PathOverride(const QString &path) : m_old(qgetenv("PATH"))
-    {
-        qputenv("PATH", QFile::encodeName(path));
-    }
-    ~PathOverride() { qputenv("PATH", m_old); }
-
-private:
-    QByteArray m_old;
-};
-
 const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
 
 } // namespace

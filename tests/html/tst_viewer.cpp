@@ -2,6 +2,7 @@
 // after a load, when a preview does nothing, the help and script list
 // pages, fitting the browser, and the engine staying out of start-up.
 
+#include "support/browsermain.h"
 #include "support/fixture.h"
 
 #include "document/documentwindow.h"
@@ -372,20 +373,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    // The browser engine wants these before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    // The engine's report of its graphics set-up is noise here.
-    QByteArray rules = qgetenv("QT_LOGGING_RULES");
-    rules += (rules.isEmpty() ? "" : ";") + QByteArray("qt.webenginecontext.info=false");
-    qputenv("QT_LOGGING_RULES", rules);
-    QApplication app(argc, argv);
-    TestViewer test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUILLET_BROWSER_TEST_MAIN(TestViewer)
 
 #include "tst_viewer.moc"

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +42,36 @@ void isolateSettings()
         g_previous = qInstallMessageHandler(quietHandler);
         done = true;
     }
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+void makeExecutable(const QString &path)
+{
+    writeFile(path, "#!/bin/sh\nexit 0\n");
+    QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeUser));
+}
+
+PathOverride::PathOverride(const QString &path) : m_old(qgetenv("PATH"))
+{
+    qputenv("PATH", QFile::encodeName(path));
+}
+
+PathOverride::~PathOverride()
+{
+    qputenv("PATH", m_old);
 }
 
 void clearSettings()

@@ -58,6 +58,23 @@ private:
     std::unique_ptr<QTemporaryDir> m_scratch;
 };
 
+// Small file helpers for tests: whole files in and out (missing folders
+// are made), and fake programs.
+QByteArray readFile(const QString &path);
+void writeFile(const QString &path, const QByteArray &bytes);
+void makeExecutable(const QString &path);
+
+// Runs with PATH set to the given folders, restoring it afterwards.
+class PathOverride
+{
+public:
+    explicit PathOverride(const QString &path);
+    ~PathOverride();
+
+private:
+    QByteArray m_old;
+};
+
 // Fresh settings and data folders for the process, once.
 void isolateSettings();
 // Removes the settings file so the next start sees an empty store.

@@ -23,15 +23,6 @@ using platform::planLaunch;
 
 namespace {
 
-void makeExecutable(const QString &path)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\nexit 0\n");
-    f.close();
-    QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser));
-}
-
 // Runs with PATH pointing at one folder of fake programs.
 class FakePath
 {
