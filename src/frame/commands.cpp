@@ -30,9 +30,4 @@ bool runCommand(const QString &name, Tree tree)
     return true;
 }
 
-bool hasCommand(const QString &name)
-{
-    return table().contains(name);
-}
-
 } // namespace frame

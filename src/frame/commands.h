@@ -15,7 +15,6 @@ using Handler = std::function<void(Tree)>;
 void addCommand(const QString &name, Handler handler);
 // Runs the command of an item; false when there is none.
 bool runCommand(const QString &name, Tree tree);
-bool hasCommand(const QString &name);
 
 // Every subsystem's commands, registered once.
 void registerAllCommands();

@@ -77,7 +77,6 @@ public:
     // New documents and the command-line open.
     document::DocumentWindow *newdoc();
     void openload();
-    int documentCounter() const { return m_documentCounter; }
     // The Quick Link menu's own counter of new windows; it lives as long
     // as the program, not as the form holding that menu.
     int &quickLinkCounter() { return m_quickLinkCounter; }

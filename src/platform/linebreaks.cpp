@@ -170,11 +170,6 @@ WrapCounter::WrapCounter(const QFont &font, qreal width, qreal tabStop)
 
 WrapCounter::~WrapCounter() = default;
 
-qreal WrapCounter::width() const
-{
-    return d->width;
-}
-
 int WrapCounter::lines(QStringView text) const
 {
     const int n = latinLines(text);

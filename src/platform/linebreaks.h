@@ -25,7 +25,6 @@ public:
     // that needs one. Safe to call from any thread.
     int latinLines(QStringView paragraph) const;
 
-    qreal width() const;
 
 private:
     struct Private;

@@ -339,13 +339,6 @@ void RichTextBox::setSelRTF(const QString &source)
     setTextCursor(c);
 }
 
-QString RichTextBox::SelRTF() const
-{
-    const QTextCursor c = textCursor();
-    auto copy = formattedCopy(c.selectionStart(), c.selectionEnd());
-    return QString::fromLatin1(rtf::write(*copy));
-}
-
 // ---------------------------------------------------------------- formats
 
 quint32 RichTextBox::SelColor() const

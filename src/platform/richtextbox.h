@@ -53,7 +53,6 @@ public:
     void setSelText(const QString &text);
     // Rich-text source is inserted with its formatting, other text as text.
     void setSelRTF(const QString &source);
-    QString SelRTF() const;
 
     quint32 SelColor() const; // 0xBBGGRR
     void setSelColor(quint32 bgr);

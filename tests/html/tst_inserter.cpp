@@ -24,9 +24,7 @@ using html::Inserter;
 namespace {
 QRect twips(int l, int t, int w, int h)
 {
-    using platform::twipsToPixelsX;
-    using platform::twipsToPixelsY;
-    return QRect(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
+    return platform::twipsRect(l, t, w, h);
 }
 
 void flushDeletes()
@@ -89,14 +87,7 @@ private Q_SLOTS:
         QCOMPARE(in->Command2->text(), QStringLiteral("Get Text"));
         QCOMPARE(in->Command3->text(), QStringLiteral("&Close"));
         const QList<QWidget *> order = {in->Text1, in->Text2, in->Command1, in->Command2, in->Command3};
-        QList<QWidget *> chain;
-        QWidget *w = in->Text1;
-        do {
-            if (order.contains(w))
-                chain << w;
-            w = w->nextInFocusChain();
-        } while (w != in->Text1 && chain.size() < 20);
-        QCOMPARE(chain, order);
+        QCOMPARE(focusChain(order), order);
         const QPoint centre = f.window()->frameGeometry().center();
         QVERIFY((in->frameGeometry().center() - centre).manhattanLength() <= 2);
     }

@@ -23,9 +23,7 @@ using html::TagInserter;
 namespace {
 QRect twips(int l, int t, int w, int h)
 {
-    using platform::twipsToPixelsX;
-    using platform::twipsToPixelsY;
-    return QRect(twipsToPixelsX(l), twipsToPixelsY(t), twipsToPixelsX(w), twipsToPixelsY(h));
+    return platform::twipsRect(l, t, w, h);
 }
 
 void flushDeletes()
@@ -88,14 +86,7 @@ private Q_SLOTS:
         // Tab order: Text1, rtf1, Command2, Command3, Command1, Command4, Command5.
         const QList<QWidget *> order = {t->Text1,    t->rtf1,     t->Command2, t->Command3,
                                         t->Command1, t->Command4, t->Command5};
-        QList<QWidget *> chain;
-        QWidget *w = t->Text1;
-        do {
-            if (order.contains(w))
-                chain << w;
-            w = w->nextInFocusChain();
-        } while (w != t->Text1 && chain.size() < 20);
-        QCOMPARE(chain, order);
+        QCOMPARE(focusChain(order), order);
         // Centred over the main window.
         const QPoint centre = f.window()->frameGeometry().center();
         QVERIFY((t->frameGeometry().center() - centre).manhattanLength() <= 2);

@@ -3,6 +3,7 @@
 
 #include "support/fixture.h"
 
+#include "platform/documentloader.h"
 #include "platform/errors.h"
 #include "platform/linebreaks.h"
 #include "platform/richtextbox.h"
@@ -217,6 +218,35 @@ private Q_SLOTS:
             QCOMPARE(e.number(), int(ControlError::FileNotFound));
         }
         QVERIFY_THROWS_EXCEPTION(ControlError, box->LoadFile(dir.path()));
+    }
+
+    void largeFilesLoadWithCountedLines()
+    {
+        // Above the size laid out exactly at once, lines are counted on
+        // another thread while the document is built, and the file may
+        // have been read ahead (as for the command line).
+        QTemporaryDir dir;
+        const QString path = dir.filePath("big.cgi");
+        QByteArray bytes;
+        for (int i = 0; i < 3000; ++i)
+            bytes += QByteArray("print \"<TD>$value") + QByteArray::number(i)
+                + QByteArray("</TD>\"; # a comment that is long enough to wrap here\r\n");
+        writeFile(path, bytes);
+        for (bool preload : {false, true}) {
+            auto box = shownBox(QString(), QSize(300, 200));
+            if (preload)
+                platform::DocumentPreloader::start(path);
+            box->LoadFile(path);
+            QCOMPARE(box->document()->blockCount(), 3001);
+            QCOMPARE(box->encodedText(), bytes);
+            QCOMPARE(box->Text().size(), bytes.size());
+            const int counted = box->GetLineCount();
+            auto *layout = qobject_cast<QPlainTextDocumentLayout *>(box->document()->documentLayout());
+            for (QTextBlock b = box->document()->begin(); b.isValid(); b = b.next())
+                layout->ensureBlockLayout(b);
+            QVERIFY(counted > 3001);
+            QCOMPARE(counted, box->document()->lineCount());
+        }
     }
 
     void loadFileOfRichText()

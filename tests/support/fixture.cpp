@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 
 namespace {
 QtMessageHandler g_previous = nullptr;
@@ -62,6 +63,20 @@ void makeExecutable(const QString &path)
 {
     writeFile(path, "#!/bin/sh\nexit 0\n");
     QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeUser));
+}
+
+QList<QWidget *> focusChain(const QList<QWidget *> &widgets)
+{
+    QList<QWidget *> chain;
+    if (widgets.isEmpty())
+        return chain;
+    QWidget *w = widgets.first();
+    do {
+        if (widgets.contains(w))
+            chain << w;
+        w = w->nextInFocusChain();
+    } while (w && w != widgets.first() && chain.size() < widgets.size());
+    return chain;
 }
 
 PathOverride::PathOverride(const QString &path) : m_old(qgetenv("PATH"))

@@ -2,11 +2,13 @@
 
 #include "scripted.h"
 
+#include <QList>
 #include <QString>
 
 #include <memory>
 
 class QAction;
+class QWidget;
 class QTemporaryDir;
 
 namespace frame {
@@ -63,6 +65,10 @@ private:
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 void makeExecutable(const QString &path);
+
+// The widgets of a list in the order keyboard focus visits them, starting
+// from the first.
+QList<QWidget *> focusChain(const QList<QWidget *> &widgets);
 
 // Runs with PATH set to the given folders, restoring it afterwards.
 class PathOverride
