@@ -80,6 +80,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
+    // A Find form without a parent (shown from the Quick Link menu) isn't
+    // deleted with the window.
+    delete m_frmlink;
     if (g_instance == this)
         g_instance = nullptr;
 }
@@ -338,10 +341,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     // 2. Geometry, unless minimized.
     platform::ignoreErrors([this] { storeGeometry(); });
-    // 3. The Find dialog form and the Quick Link menu it holds.
+    // 3. The Find dialog form and the Quick Link menu it holds. Exit may
+    // have been picked in that very menu, which is still handling the click:
+    // the form goes once control is back in the event loop (or with the
+    // main window, whichever comes first).
     if (m_frmlink) {
         m_frmlink->close();
-        delete m_frmlink;
+        m_frmlink->deleteLater();
     }
     event->accept();
     Q_EMIT closed();
