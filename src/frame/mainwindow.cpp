@@ -1,5 +1,6 @@
 #include "frame/mainwindow.h"
 
+#include "colouring/passes.h"
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
@@ -262,18 +263,10 @@ void MainWindow::startUp(const QString &commandLine)
     checkPair(menuItem(ql), nullptr);
     checkPair(quickItem(ql), nullptr);
     // 7.-10. Colouring marks.
-    struct Switch
-    {
-        const char *key, *on, *off;
-    };
-    static const Switch switches[] = {{"setto", "mnucoloron", "mnucoloroff"},
-                                      {"edit", "mnuediton", "mnueditoff"},
-                                      {"var", "mnuvaron", "mnuvaroff"},
-                                      {"com", "mnucomcoloron", "mnucomcoloroff"}};
-    for (const Switch &s : switches) {
+    for (const colouring::Switch &s : colouring::kSwitches) {
         const bool on = readSetting(kSettings, QString::fromLatin1(s.key), QStringLiteral("on"))
             == QLatin1String("on");
-        const QString item = QString::fromLatin1(on ? s.on : s.off);
+        const QString item = QString::fromLatin1(on ? s.onItem : s.offItem);
         checkPair(menuItem(item), nullptr);
         checkPair(quickItem(item), nullptr);
     }
