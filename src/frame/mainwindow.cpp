@@ -318,11 +318,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
         }
     }
     // Owned tool windows close with the main window, running their own
-    // closing steps (the side windows save their notes).
+    // closing steps (the side windows save their notes). One that stays
+    // open, because its notes could not be saved, keeps the program open.
     const QList<QWidget *> owned = findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *w : owned) {
-        if (w->isWindow() && w->isVisible() && w != m_frmlink)
-            w->close();
+        if (w->isWindow() && w->isVisible() && w != m_frmlink && !w->close()) {
+            event->ignore();
+            return;
+        }
     }
     // 2. Geometry, unless minimized.
     platform::ignoreErrors([this] { storeGeometry(); });
