@@ -295,6 +295,16 @@ private Q_SLOTS:
         QCOMPARE(f.ui.unexpected, 0);
     }
 
+    void geometryOffScreenOrAbsurdComesOnScreen()
+    {
+        writeSetting("Settings", "sholderTop", "-99999999");
+        writeSetting("Settings", "appbarHeight", "2147483647");
+        EditorFixture f;
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(avail.contains(open(f, kCodeKeeper)->frameGeometry()));
+        QVERIFY(avail.contains(open(f, kAppBar)->frameGeometry()));
+    }
+
     void unsavedNotesKeepTheWindowOpen()
     {
         EditorFixture f;
