@@ -460,6 +460,9 @@ private Q_SLOTS:
         box->document()->undo();
         QCOMPARE(box->Text(), before);
         QCOMPARE(box->encodedText(), bytes);
+        box->setSelStart(int(before.lastIndexOf(QLatin1String("misteak"))));
+        box->setSelLength(7);
+        QCOMPARE(box->SelColor(), comment);
     }
 
     void realDialogChangesOnlyWhatWasChosen()
