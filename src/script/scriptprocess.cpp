@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -141,28 +142,26 @@ void ScriptProcess::killGroup()
     }
 }
 
+namespace {
+// Keeps what fits under the limit; the rest is read and dropped, so the
+// script is never held up by a full pipe.
+void keep(QByteArray &kept, const QByteArray &chunk, qint64 limit, bool &cut)
+{
+    const qint64 room = limit - kept.size();
+    if (chunk.size() > room)
+        cut = true;
+    kept += chunk.left(std::max<qint64>(room, 0));
+}
+} // namespace
+
 void ScriptProcess::readOutput()
 {
-    const QByteArray chunk = m_process->readAllStandardOutput();
-    const qint64 room = m_spec.outputLimit - m_result.output.size();
-    if (chunk.size() > room) {
-        m_result.output += chunk.left(room);
-        m_result.outputCut = true;
-    } else {
-        m_result.output += chunk;
-    }
+    keep(m_result.output, m_process->readAllStandardOutput(), m_spec.outputLimit, m_result.outputCut);
 }
 
 void ScriptProcess::readErrors()
 {
-    const QByteArray chunk = m_process->readAllStandardError();
-    const qint64 room = m_spec.errorLimit - m_result.errors.size();
-    if (chunk.size() > room) {
-        m_result.errors += chunk.left(room);
-        m_result.errorsCut = true;
-    } else {
-        m_result.errors += chunk;
-    }
+    keep(m_result.errors, m_process->readAllStandardError(), m_spec.errorLimit, m_result.errorsCut);
 }
 
 void ScriptProcess::onFinished(int exitCode, int status)

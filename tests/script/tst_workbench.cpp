@@ -326,6 +326,25 @@ private Q_SLOTS:
         QTRY_COMPARE(inGroup(second), 0);
     }
 
+    void outputCutAtLimit()
+    {
+        script::ScriptProcess process;
+        QSignalSpy spy(&process, &script::ScriptProcess::finished);
+        script::ProcessSpec spec;
+        spec.program = QStringLiteral("perl");
+        spec.arguments = QStringList{QStringLiteral("-e"), QStringLiteral("print 'x' x 100000; print STDERR 'e' x 100")};
+        spec.outputLimit = 1000;
+        spec.errorLimit = 10;
+        process.start(spec);
+        QVERIFY(spy.wait(kRunTimeout));
+        const auto result = spy.first().first().value<script::ProcessResult>();
+        QCOMPARE(result.output, QByteArray(1000, 'x'));
+        QVERIFY(result.outputCut);
+        QCOMPARE(result.errors, QByteArray(10, 'e'));
+        QVERIFY(result.errorsCut);
+        QCOMPARE(result.exitCode, 0);
+    }
+
     void goToLine()
     {
         EditorFixture f;
