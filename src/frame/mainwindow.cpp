@@ -10,6 +10,7 @@
 #include "frame/statusbar.h"
 #include "frame/toolbar.h"
 #include "help/tipofday.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
@@ -57,6 +58,7 @@ void connectMenuCommands(const MenuSet &set, Tree tree, QObject *context)
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     g_instance = this;
+    platform::installAccessibility();
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
