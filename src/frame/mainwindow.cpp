@@ -98,6 +98,7 @@ MainWindow *MainWindow::instance()
 
 void MainWindow::buildMenus()
 {
+    platform::skipHiddenMenuKeys(menuBar());
     m_menus = buildMainMenus(menuBar());
     connectMenuCommands(m_menus, Tree::Main, this);
     if (QMenu *window = m_menus.menu(QStringLiteral("mnuWindow")))

@@ -103,15 +103,12 @@ extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
     if (!configured) {
         configured = true;
         webengine::registerLocalScheme();
-        // Screen readers read the pages: the renderer keeps an accessibility
-        // tree from the first page on, not only once an assistive technology
-        // has asked the engine for one. The flag counts only before the
-        // engine's first use.
-        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        if (!flags.contains("--force-renderer-accessibility")) {
-            flags += QByteArray(flags.isEmpty() ? "" : " ") + "--force-renderer-accessibility";
-            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-        }
+        // Screen readers read the pages. On Linux the engine builds the
+        // pages' accessibility tree only when this is set before its first
+        // use; it then does so while an assistive technology listens (as
+        // Qt's accessibility reports), and costs nothing otherwise.
+        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+            qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
         if (!qt_gl_global_share_context()) {
             QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
             auto *context = new QOpenGLContext(qApp);
