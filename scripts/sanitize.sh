@@ -28,10 +28,15 @@ fi
 
 export QT_QPA_PLATFORM=offscreen
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
-# Leaks are left to other tools: the libraries below the editor keep caches
-# for the life of the process.
-asan="detect_leaks=0:abort_on_error=1:detect_stack_use_after_return=1"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# Reports go to files (a test may be holding its standard error when one
+# comes) and are shown at the end. Leaks are
+# left to other tools: the libraries below the editor keep caches for the
+# life of the process.
+logs="$build/sanitizer-reports"
+rm -rf "$logs"
+mkdir -p "$logs"
+asan="detect_leaks=0:abort_on_error=1:detect_stack_use_after_return=1:log_path=$logs/asan"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$logs/ubsan"
 
 # The page viewer's engine, which these tests start, frees some of its own
 # objects through a base of another size: its check is left off for them
@@ -54,4 +59,10 @@ if [ ${#withEngine[@]} -gt 0 ]; then
   ASAN_OPTIONS="$asan:new_delete_type_mismatch=0" \
     ctest --output-on-failure --parallel "$(nproc)" -R "$(pattern "${withEngine[@]}")" || status=1
 fi
+for report in "$logs"/*; do
+  [ -e "$report" ] || continue
+  echo "==== $report"
+  cat "$report"
+  status=1
+done
 exit $status
