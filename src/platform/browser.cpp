@@ -120,6 +120,18 @@ QString BrowserControl::LocationName() const
     return m_standInTitle.isEmpty() ? pathOf(m_url) : m_standInTitle;
 }
 
+QString BrowserControl::selectedText() const
+{
+    if (!m_view)
+        return QString();
+    if (m_engine)
+        return m_view->property("selectedText").toString();
+    QString text = static_cast<QTextBrowser *>(m_view.data())->textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
 void BrowserControl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
