@@ -76,6 +76,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     registerAllCommands();
     buildMenus();
+    watchFilesOnDisk();
 }
 
 MainWindow::~MainWindow()

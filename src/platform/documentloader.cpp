@@ -1,6 +1,7 @@
 #include "platform/documentloader.h"
 
 #include "platform/errors.h"
+#include "platform/rtfreader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -62,7 +63,9 @@ bool loadText(const QString &path, LoadedText *out, int *errorNumber, QString *e
         *error = file.errorString();
         return false;
     }
-    if (bytes.startsWith("{\\rtf")) {
+    // Only a whole rich-text document is read as one; anything else, even
+    // if it starts the same way, is plain text kept byte for byte.
+    if (rtf::isCompleteDocument(bytes)) {
         out->isRichText = true;
         out->bytes = std::move(bytes);
         return true;

@@ -999,6 +999,7 @@ void RichTextBox::LoadFile(const QString &path)
         c.endEditBlock();
     }
     --m_loading;
+    m_loadedRichText = loaded.isRichText;
     if (loaded.isRichText) {
         m_format = TextFileFormat();
         stampBlocks(0, doc->characterCount());

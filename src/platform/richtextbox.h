@@ -68,6 +68,8 @@ public:
     // A file holding rich-text source loads with its formatting, any other
     // file as its text (its encoding and line breaks are kept for saving).
     void LoadFile(const QString &path);
+    // Whether the last LoadFile read rich-text source.
+    bool loadedAsRichText() const { return m_loadedRichText; }
     // The whole content as rich-text source.
     void SaveFile(const QString &path);
     // The text in the encoding and line breaks it was loaded with.
@@ -155,6 +157,7 @@ private:
 
     ColourRuns m_runs;
     TextFileFormat m_format;
+    bool m_loadedRichText = false;
     int m_rightMarginTwips = 0;
     qreal m_countedWidth = -1;
     int m_countedLines = -1;
