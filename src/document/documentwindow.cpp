@@ -1,6 +1,6 @@
 #include "document/documentwindow.h"
 
-#include "document/documentfile.h"
+#include "document/filemodel.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
 #include "files/filecommands.h"
@@ -70,7 +70,7 @@ DocumentWindow::DocumentWindow(QWidget *parent) : QWidget(parent)
                          twipsToPixelsY(1995));
     rtfText->setAccessibleName(QStringLiteral("Document text"));
     setFocusProxy(rtfText);
-    m_file = std::make_unique<DocumentFile>(rtfText);
+    m_file = std::make_unique<FileModel>(rtfText);
 
     connect(rtfText, &platform::RichTextBox::Change, this, &DocumentWindow::rtfText_Change);
     connect(rtfText, &platform::RichTextBox::SelChange, this, &DocumentWindow::rtfText_SelChange);

@@ -13,7 +13,7 @@ class RichTextBox;
 
 namespace document {
 
-class DocumentFile;
+class FileModel;
 
 // A document window: one text in its rich-text control, with three
 // read-outs along the top edge.
@@ -41,8 +41,8 @@ public:
     void Resize();
 
     // The document's file: path, how its text is written, disk stamp.
-    DocumentFile &file() { return *m_file; }
-    const DocumentFile &file() const { return *m_file; }
+    FileModel &file() { return *m_file; }
+    const FileModel &file() const { return *m_file; }
 
     // The save-on-close routine, for this document. False when nothing was
     // saved (Cancel, or a file that could not be written).
@@ -75,7 +75,7 @@ private:
     void rtfText_KeyDown(int keyCode, int shift);
     void rtfText_MouseDown(int button, int shift, int x, int y);
 
-    std::unique_ptr<DocumentFile> m_file;
+    std::unique_ptr<FileModel> m_file;
 };
 
 // The two filters of the save dialogs.

@@ -1,4 +1,4 @@
-#include "document/documentfile.h"
+#include "document/filemodel.h"
 #include "document/documentwindow.h"
 #include "files/filecommands.h"
 #include "frame/mainwindow.h"
@@ -17,9 +17,9 @@ void checkFileOnDisk(document::DocumentWindow &doc)
     static bool checking = false;
     if (checking || QApplication::activeModalWidget())
         return;
-    document::DocumentFile &file = doc.file();
-    const document::DocumentFile::OnDisk state = file.onDisk();
-    if (state == document::DocumentFile::OnDisk::Same)
+    document::FileModel &file = doc.file();
+    const document::FileModel::OnDisk state = file.onDisk();
+    if (state == document::FileModel::OnDisk::Same)
         return;
     const document::DiskStamp now = document::DiskStamp::of(file.path());
     if (file.wasAnnounced(now))
@@ -27,7 +27,7 @@ void checkFileOnDisk(document::DocumentWindow &doc)
     file.setAnnounced(now);
     checking = true;
     QPointer<document::DocumentWindow> guard(&doc);
-    if (state == document::DocumentFile::OnDisk::Vanished) {
+    if (state == document::FileModel::OnDisk::Vanished) {
         // The text is now the only copy: closing asks before it goes.
         file.setUnsavedEdits(true);
         platform::ui().messageBox(frame::frmMain(),

@@ -1,5 +1,5 @@
 #include "colouring/passes.h"
-#include "document/documentfile.h"
+#include "document/filemodel.h"
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"

@@ -1,4 +1,4 @@
-#include "document/documentfile.h"
+#include "document/filemodel.h"
 #include "document/documentwindow.h"
 #include "files/commondialog.h"
 #include "files/filecommands.h"
@@ -54,7 +54,7 @@ bool dropFormatting(document::DocumentWindow &doc)
 
 bool overwriteChangedFile(document::DocumentWindow &doc, const QString &target)
 {
-    if (!doc.file().isOwnFile(target) || doc.file().onDisk() != document::DocumentFile::OnDisk::Changed)
+    if (!doc.file().isOwnFile(target) || doc.file().onDisk() != document::FileModel::OnDisk::Changed)
         return true;
     return ask(QStringLiteral("%1 has been changed on disk since it was opened or last saved.\n"
                               "Overwrite it with the editor's text?")

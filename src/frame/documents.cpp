@@ -3,7 +3,7 @@
 // window becomes active.
 
 #include "colouring/passes.h"
-#include "document/documentfile.h"
+#include "document/filemodel.h"
 #include "document/documentwindow.h"
 #include "files/filecommands.h"
 #include "frame/mainwindow.h"

@@ -1,5 +1,6 @@
 #include "frame/mainwindow.h"
 
+#include "colouring/passes.h"
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
@@ -81,6 +82,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
+    // A Find form without a parent (shown from the Quick Link menu) isn't
+    // deleted with the window.
+    delete m_frmlink;
     if (g_instance == this)
         g_instance = nullptr;
 }
@@ -259,18 +263,10 @@ void MainWindow::startUp(const QString &commandLine)
     checkPair(menuItem(ql), nullptr);
     checkPair(quickItem(ql), nullptr);
     // 7.-10. Colouring marks.
-    struct Switch
-    {
-        const char *key, *on, *off;
-    };
-    static const Switch switches[] = {{"setto", "mnucoloron", "mnucoloroff"},
-                                      {"edit", "mnuediton", "mnueditoff"},
-                                      {"var", "mnuvaron", "mnuvaroff"},
-                                      {"com", "mnucomcoloron", "mnucomcoloroff"}};
-    for (const Switch &s : switches) {
+    for (const colouring::Switch &s : colouring::kSwitches) {
         const bool on = readSetting(kSettings, QString::fromLatin1(s.key), QStringLiteral("on"))
             == QLatin1String("on");
-        const QString item = QString::fromLatin1(on ? s.on : s.off);
+        const QString item = QString::fromLatin1(on ? s.onItem : s.offItem);
         checkPair(menuItem(item), nullptr);
         checkPair(quickItem(item), nullptr);
     }
@@ -329,10 +325,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     // 2. Geometry, unless minimized.
     platform::ignoreErrors([this] { storeGeometry(); });
-    // 3. The Find dialog form and the Quick Link menu it holds.
+    // 3. The Find dialog form and the Quick Link menu it holds. Exit may
+    // have been picked in that very menu, which is still handling the click:
+    // the form goes once control is back in the event loop (or with the
+    // main window, whichever comes first).
     if (m_frmlink) {
         m_frmlink->close();
-        delete m_frmlink;
+        m_frmlink->deleteLater();
     }
     event->accept();
     Q_EMIT closed();

@@ -1,4 +1,4 @@
-#include "document/documentfile.h"
+#include "document/filemodel.h"
 
 #include "platform/richtextbox.h"
 
@@ -53,30 +53,30 @@ quint64 hashBytes(const QByteArray &bytes)
     return quint64(qHash(QByteArrayView(bytes), size_t(0x9E3779B97F4A7C15ULL))) | 1;
 }
 
-DocumentFile::DocumentFile(platform::RichTextBox *text) : m_text(text), m_hash(ready(0)) {}
+FileModel::FileModel(platform::RichTextBox *text) : m_text(text), m_hash(ready(0)) {}
 
-DocumentFile::~DocumentFile()
+FileModel::~FileModel()
 {
     if (m_hash.valid())
         m_hash.wait();
 }
 
-const platform::TextFileFormat &DocumentFile::format() const
+const platform::TextFileFormat &FileModel::format() const
 {
     return m_text->fileFormat();
 }
 
-bool DocumentFile::hasUnsavedEdits() const
+bool FileModel::hasUnsavedEdits() const
 {
     return m_text->document()->isModified();
 }
 
-void DocumentFile::setUnsavedEdits(bool on)
+void FileModel::setUnsavedEdits(bool on)
 {
     m_text->document()->setModified(on);
 }
 
-void DocumentFile::loaded(const QString &path, const DiskStamp &stamp, bool richText)
+void FileModel::loaded(const QString &path, const DiskStamp &stamp, bool richText)
 {
     m_path = path;
     m_stamp = stamp;
@@ -91,7 +91,7 @@ void DocumentFile::loaded(const QString &path, const DiskStamp &stamp, bool rich
              }).share();
 }
 
-void DocumentFile::attach(const QString &path)
+void FileModel::attach(const QString &path)
 {
     m_path = path;
     m_stamp = DiskStamp();
@@ -100,7 +100,7 @@ void DocumentFile::attach(const QString &path)
     m_hash = ready(0);
 }
 
-void DocumentFile::saved(const QString &path, const QByteArray &bytes)
+void FileModel::saved(const QString &path, const QByteArray &bytes)
 {
     m_path = path;
     m_stamp = DiskStamp::of(path);
@@ -110,12 +110,12 @@ void DocumentFile::saved(const QString &path, const QByteArray &bytes)
     setUnsavedEdits(false);
 }
 
-void DocumentFile::detach()
+void FileModel::detach()
 {
     attach(QString());
 }
 
-bool DocumentFile::isOwnFile(const QString &path) const
+bool FileModel::isOwnFile(const QString &path) const
 {
     if (m_path.isEmpty() || path.isEmpty())
         return false;
@@ -124,12 +124,12 @@ bool DocumentFile::isOwnFile(const QString &path) const
     return m_stamp.sameFile(DiskStamp::of(path));
 }
 
-quint64 DocumentFile::contentHash()
+quint64 FileModel::contentHash()
 {
     return m_hash.valid() ? m_hash.get() : 0;
 }
 
-DocumentFile::OnDisk DocumentFile::onDisk()
+FileModel::OnDisk FileModel::onDisk()
 {
     if (m_path.isEmpty())
         return OnDisk::Same;

@@ -41,11 +41,11 @@ struct DiskStamp
 // was loaded from or last saved to, and whether the document's own text
 // has edits not saved yet. The shared changed marker is separate: it is
 // the status bar's, for all windows.
-class DocumentFile
+class FileModel
 {
 public:
-    explicit DocumentFile(platform::RichTextBox *text);
-    ~DocumentFile();
+    explicit FileModel(platform::RichTextBox *text);
+    ~FileModel();
 
     QString path() const { return m_path; }
     const platform::TextFileFormat &format() const;
