@@ -1,10 +1,10 @@
 #include "document/filemodel.h"
 
+#include "platform/documentloader.h"
 #include "platform/richtextbox.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHashFunctions>
 #include <QTextDocument>
 
 #include <sys/stat.h>
@@ -24,13 +24,6 @@ QByteArray readWhole(const QString &path, bool *ok)
     return bytes;
 }
 
-std::shared_future<quint64> ready(quint64 value)
-{
-    std::promise<quint64> p;
-    p.set_value(value);
-    return p.get_future().share();
-}
-
 } // namespace
 
 DiskStamp DiskStamp::of(const QString &path)
@@ -47,19 +40,7 @@ DiskStamp DiskStamp::of(const QString &path)
     return s;
 }
 
-quint64 hashBytes(const QByteArray &bytes)
-{
-    // Never 0, which stands for "not known".
-    return quint64(qHash(QByteArrayView(bytes), size_t(0x9E3779B97F4A7C15ULL))) | 1;
-}
-
-FileModel::FileModel(platform::RichTextBox *text) : m_text(text), m_hash(ready(0)) {}
-
-FileModel::~FileModel()
-{
-    if (m_hash.valid())
-        m_hash.wait();
-}
+FileModel::FileModel(platform::RichTextBox *text) : m_text(text) {}
 
 const platform::TextFileFormat &FileModel::format() const
 {
@@ -76,19 +57,13 @@ void FileModel::setUnsavedEdits(bool on)
     m_text->document()->setModified(on);
 }
 
-void FileModel::loaded(const QString &path, const DiskStamp &stamp, bool richText)
+void FileModel::loaded(const QString &path, const DiskStamp &stamp, bool richText, quint64 contentHash)
 {
     m_path = path;
     m_stamp = stamp;
     m_announced.reset();
     m_richText = richText;
-    // The bytes are read again on another thread to keep their hash; if the
-    // file moved on meanwhile, the hash stays unknown.
-    m_hash = std::async(std::launch::async, [path, stamp] {
-                 bool ok = false;
-                 const QByteArray bytes = readWhole(path, &ok);
-                 return ok && DiskStamp::of(path) == stamp ? hashBytes(bytes) : quint64(0);
-             }).share();
+    m_hash = contentHash;
 }
 
 void FileModel::attach(const QString &path)
@@ -97,7 +72,7 @@ void FileModel::attach(const QString &path)
     m_stamp = DiskStamp();
     m_announced.reset();
     m_richText = false;
-    m_hash = ready(0);
+    m_hash = 0;
 }
 
 void FileModel::saved(const QString &path, const QByteArray &bytes)
@@ -106,7 +81,7 @@ void FileModel::saved(const QString &path, const QByteArray &bytes)
     m_stamp = DiskStamp::of(path);
     m_announced.reset();
     m_richText = false;
-    m_hash = ready(hashBytes(bytes));
+    m_hash = platform::hashContent(bytes);
     setUnsavedEdits(false);
 }
 
@@ -124,11 +99,6 @@ bool FileModel::isOwnFile(const QString &path) const
     return m_stamp.sameFile(DiskStamp::of(path));
 }
 
-quint64 FileModel::contentHash()
-{
-    return m_hash.valid() ? m_hash.get() : 0;
-}
-
 FileModel::OnDisk FileModel::onDisk()
 {
     if (m_path.isEmpty())
@@ -139,10 +109,9 @@ FileModel::OnDisk FileModel::onDisk()
     if (!now.exists)
         return OnDisk::Vanished;
     if (m_stamp.exists && now.size == m_stamp.size) {
-        const quint64 known = contentHash();
         bool ok = false;
         const QByteArray bytes = readWhole(m_path, &ok);
-        if (ok && known != 0 && hashBytes(bytes) == known && DiskStamp::of(m_path) == now) {
+        if (ok && m_hash != 0 && platform::hashContent(bytes) == m_hash && DiskStamp::of(m_path) == now) {
             m_stamp = now; // touched only
             return OnDisk::Same;
         }

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <future>
 #include <optional>
 
 namespace platform {
@@ -45,7 +44,6 @@ class FileModel
 {
 public:
     explicit FileModel(platform::RichTextBox *text);
-    ~FileModel();
 
     QString path() const { return m_path; }
     const platform::TextFileFormat &format() const;
@@ -55,8 +53,9 @@ public:
     bool hasUnsavedEdits() const;
     void setUnsavedEdits(bool on);
 
-    // The text came from the file at path (the control has just loaded it).
-    void loaded(const QString &path, const DiskStamp &stamp, bool richText);
+    // The text came from the file at path (the control has just loaded
+    // it): the file's stamp before the load and the hash of its bytes.
+    void loaded(const QString &path, const DiskStamp &stamp, bool richText, quint64 contentHash);
     // The document belongs to path, but nothing of the file was read (a
     // load that failed): whatever is found there later counts as changed.
     void attach(const QString &path);
@@ -79,19 +78,14 @@ public:
     void setAnnounced(const DiskStamp &stamp) { m_announced = stamp; }
 
 private:
-    quint64 contentHash();
-
     platform::RichTextBox *m_text;
     QString m_path;
     DiskStamp m_stamp;
     std::optional<DiskStamp> m_announced;
     bool m_richText = false;
-    // The hash of the bytes the stamp belongs to, made on another thread
-    // after a load.
-    std::shared_future<quint64> m_hash;
+    // The hash of the bytes the stamp belongs to (0: not known).
+    quint64 m_hash = 0;
 };
 
-// A hash of file content, to tell a touched file from a changed one.
-quint64 hashBytes(const QByteArray &bytes);
 
 } // namespace document

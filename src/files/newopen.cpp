@@ -42,7 +42,7 @@ void loadDocument(document::DocumentWindow &doc, const QString &path, bool asFil
     const document::DiskStamp stamp = document::DiskStamp::of(path);
     doc.rtfText->LoadFile(path);
     if (asFile)
-        doc.file().loaded(path, stamp, doc.rtfText->loadedAsRichText());
+        doc.file().loaded(path, stamp, doc.rtfText->loadedAsRichText(), doc.rtfText->loadedContentHash());
     else
         doc.file().detach();
 }

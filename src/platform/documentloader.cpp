@@ -11,6 +11,11 @@
 
 namespace platform {
 
+quint64 hashContent(const QByteArray &bytes)
+{
+    return quint64(qHash(QByteArrayView(bytes), size_t(0x9E3779B97F4A7C15ULL))) | 1;
+}
+
 int paragraphStamp(QStringView text, int breakStyle)
 {
     const uint h = uint(qHash(text)) & 0x1FFFFFFFu;
@@ -58,6 +63,7 @@ bool loadText(const QString &path, LoadedText *out, int *errorNumber, QString *e
         return false;
     }
     QByteArray bytes = file.readAll();
+    out->contentHash = hashContent(bytes);
     if (file.error() != QFileDevice::NoError) {
         *errorNumber = ControlError::PathFileAccess;
         *error = file.errorString();

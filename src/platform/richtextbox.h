@@ -76,6 +76,8 @@ public:
     void LoadFile(const QString &path);
     // Whether the last LoadFile read rich-text source.
     bool loadedAsRichText() const { return m_loadedRichText; }
+    // A hash of the bytes the last LoadFile read (hashContent).
+    quint64 loadedContentHash() const { return m_loadedHash; }
     // The whole content as rich-text source.
     void SaveFile(const QString &path);
     // The text in the encoding and line breaks it was loaded with.
@@ -155,6 +157,7 @@ private:
     RedrawBatch m_batch;
     DocumentFile m_file;
     bool m_loadedRichText = false;
+    quint64 m_loadedHash = 0;
 
     // Edits of our own that change formats only, or that bring their own
     // formatting, must not move or spread colours; while loading, the
