@@ -74,6 +74,7 @@ private:
     void rtfText_SelChange();
     void rtfText_KeyDown(int keyCode, int shift);
     void rtfText_MouseDown(int button, int shift, int x, int y);
+    void rtfText_QuickLinkKey(int keyCode, int shift);
 
     std::unique_ptr<FileModel> m_file;
 };
