@@ -27,16 +27,6 @@ using platform::ignoreErrors;
 using platform::twipsToPixelsX;
 using platform::twipsToPixelsY;
 
-const QString kScriptFilter = QStringLiteral(
-    "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
-    "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
-    "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|Config Files (*.cfg)|*.cfg|TEMP Files (*.tmp)|"
-    "*.tmp|ALL Files (*.*)|*.*");
-const QString kShortScriptFilter = QStringLiteral(
-    "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
-    "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
-    "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|TEMP Files (*.tmp)|*.tmp|ALL Files (*.*)|*.*");
-
 namespace {
 
 QLabel *makeLabel(QWidget *parent, const char *name, int l, int t, int w, int h)

@@ -79,10 +79,6 @@ private:
     std::unique_ptr<FileModel> m_file;
 };
 
-// The two filters of the save dialogs.
-extern const QString kScriptFilter;
-extern const QString kShortScriptFilter;
-
 // The byte count of the file the shared dialog names (0 when none).
 qint64 dialogFileSize();
 // A number in the read-outs' format: thousands separated, no leading zeros.

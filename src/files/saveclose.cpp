@@ -88,8 +88,8 @@ QString askTarget(document::DocumentWindow &doc, SaveKind kind, frame::Tree tree
     dlg.setCancelError(true);
     if (kind == SaveKind::SaveAs)
         dlg.setFileName(QString());
-    dlg.setFilter(tree == frame::Tree::Main || kind == SaveKind::OnClose ? document::kScriptFilter
-                                                                         : document::kShortScriptFilter);
+    dlg.setFilter(tree == frame::Tree::Main || kind == SaveKind::OnClose ? scriptFilter()
+                                                                         : shortScriptFilter());
     for (;;) {
         dlg.ShowSave();
         if (dlg.FileName().isEmpty() || replaceOtherFile(doc, dlg.FileName()))
@@ -103,7 +103,7 @@ SaveResult save(document::DocumentWindow &doc, SaveKind kind, frame::Tree tree)
     CommonDialog &dlg = w->dlgCommonDialog();
     if (kind != SaveKind::SaveAs && doc.hasFile()) {
         dlg.setFileName(doc.caption());
-        dlg.setFilter(document::kShortScriptFilter);
+        dlg.setFilter(shortScriptFilter());
         dlg.setDialogTitle(QStringLiteral("Save Changes"));
         dlg.setCancelError(true);
         doc.setCaption(dlg.FileName());
