@@ -168,7 +168,7 @@ private Q_SLOTS:
             << perl << "print <<~EOT;\n    <b>Bold</b> text ${name}s\n    EOT\n# after"
             << QStringList{"Bold", "text", "after"};
         QTest::newRow("markup")
-            << html << "<p title='Tip text' class=\"big\">One&nbsp;two caf&eacute; Hel<b>lo</b></p>"
+            << html << "<p title='Tip text' class=\"big\">One&nbsp;two caf&eacute; Hel<b>lo</b> &lt;/tbody&gt;</p>"
                        "<script>var wrod;</script><STYLE>p{}</STYLE><!-- note -->"
             << QStringList{"Tip", "text", "One", "two", "note"};
     }
@@ -460,6 +460,9 @@ private Q_SLOTS:
         box->document()->undo();
         QCOMPARE(box->Text(), before);
         QCOMPARE(box->encodedText(), bytes);
+        box->setSelStart(int(before.lastIndexOf(QLatin1String("misteak"))));
+        box->setSelLength(7);
+        QCOMPARE(box->SelColor(), comment);
     }
 
     void realDialogChangesOnlyWhatWasChosen()
