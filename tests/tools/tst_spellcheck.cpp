@@ -16,6 +16,7 @@
 #include "tools/spellwords.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -494,6 +495,16 @@ private Q_SLOTS:
             QVERIFY(dialog.cmdIgnore->isDefault());
             dialog.show();
             QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+            QCOMPARE(dialog.answer().action, SpellAnswer::Ignore);
+        }
+        {
+            // Moving into the suggestions chooses none of them.
+            platform::SpellDialog dialog(request);
+            dialog.show();
+            QApplication::setActiveWindow(&dialog);
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            dialog.lstSuggestions->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(dialog.lstSuggestions, Qt::Key_Return);
             QCOMPARE(dialog.answer().action, SpellAnswer::Ignore);
         }
         {
