@@ -1,4 +1,5 @@
 #include "platform/richtextbox.h"
+#include "platform/textprint.h"
 
 #include "platform/errors.h"
 #include "platform/richtextaccessible.h"
@@ -374,6 +375,8 @@ void RichTextBox::LoadFile(const QString &path)
         Nesting::Scope loading(m_loading);
         m_file.fill(doc, loaded);
     }
+    m_loadedRichText = loaded.isRichText;
+    m_loadedHash = loaded.contentHash;
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
     m_lastBlockCount = doc->blockCount();
@@ -449,7 +452,7 @@ void RichTextBox::SelPrint(QPrinter *printer)
         throw ControlError(ControlError::InvalidPropertyValue, QStringLiteral("No printer"));
     const QTextCursor c = textCursor();
     auto copy = c.hasSelection() ? formattedCopy(c.selectionStart(), c.selectionEnd()) : formattedCopy();
-    copy->print(printer);
+    printText(*copy, printer);
 }
 
 void RichTextBox::Refresh()
