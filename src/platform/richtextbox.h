@@ -70,10 +70,19 @@ public:
     // The width in twips at which lines wrap (0: the control's width).
     int RightMargin() const;
     void setRightMargin(int twips);
+    // Room in pixels at the left of the text, for a strip of the window's
+    // own (the line numbers); lines still wrap at the right margin where
+    // the room left allows.
+    int leftMargin() const { return m_leftMargin; }
+    void setLeftMargin(int pixels);
 
     // A file holding rich-text source loads with its formatting, any other
     // file as its text (its encoding and line breaks are kept for saving).
     void LoadFile(const QString &path);
+    // Whether the last LoadFile read rich-text source.
+    bool loadedAsRichText() const { return m_loadedRichText; }
+    // A hash of the bytes the last LoadFile read (hashContent).
+    quint64 loadedContentHash() const { return m_loadedHash; }
     // The whole content as rich-text source.
     void SaveFile(const QString &path);
     // The text in the encoding and line breaks it was loaded with.
@@ -152,6 +161,8 @@ private:
     DisplayLines m_lines;
     RedrawBatch m_batch;
     DocumentFile m_file;
+    bool m_loadedRichText = false;
+    quint64 m_loadedHash = 0;
 
     // Edits of our own that change formats only, or that bring their own
     // formatting, must not move or spread colours; while loading, the
@@ -161,6 +172,7 @@ private:
     Nesting m_loading;
 
     int m_rightMarginTwips = 0;
+    int m_leftMargin = 0;
     int m_lastUndoSteps = 0;
     int m_lastRedoSteps = 0;
     int m_lastBlockCount = 1;
