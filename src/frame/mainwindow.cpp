@@ -230,9 +230,8 @@ void MainWindow::restoreGeometryFromStore()
     const int top = readNumberSetting(kGeometry, QStringLiteral("MainTop"), 1000);
     const int width = readNumberSetting(kGeometry, QStringLiteral("MainWidth"), 6500);
     const int height = readNumberSetting(kGeometry, QStringLiteral("MainHeight"), 6500);
-    const QRect outer(platform::twipsToPixelsX(left), platform::twipsToPixelsY(top),
-                      platform::twipsToPixelsX(width), platform::twipsToPixelsY(height));
-    m_restoredTwips = QRect(left, top, width, height);
+    const QRect outer = platform::twipsRect(left, top, width, height);
+    m_restoredTwips = {left, top, width, height};
     m_restoredPixels = outer;
     // A window closed maximized stored the work area it filled: it comes
     // back maximized, over a normal size of its own.
@@ -308,17 +307,17 @@ void MainWindow::storeGeometry()
         return pixels == restoredPixels ? restoredTwips : convert(pixels);
     };
     platform::writeSetting(kGeometry, QStringLiteral("MainLeft"),
-                           QString::number(twips(outer.left(), m_restoredPixels.left(), m_restoredTwips.left(),
+                           QString::number(twips(outer.left(), m_restoredPixels.left(), m_restoredTwips.left,
                                                  platform::pixelsToTwipsX)));
     platform::writeSetting(kGeometry, QStringLiteral("MainTop"),
-                           QString::number(twips(outer.top(), m_restoredPixels.top(), m_restoredTwips.top(),
+                           QString::number(twips(outer.top(), m_restoredPixels.top(), m_restoredTwips.top,
                                                  platform::pixelsToTwipsY)));
     platform::writeSetting(kGeometry, QStringLiteral("MainWidth"),
                            QString::number(twips(outer.width(), m_restoredPixels.width(),
-                                                 m_restoredTwips.width(), platform::pixelsToTwipsX)));
+                                                 m_restoredTwips.width, platform::pixelsToTwipsX)));
     platform::writeSetting(kGeometry, QStringLiteral("MainHeight"),
                            QString::number(twips(outer.height(), m_restoredPixels.height(),
-                                                 m_restoredTwips.height(), platform::pixelsToTwipsY)));
+                                                 m_restoredTwips.height, platform::pixelsToTwipsY)));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

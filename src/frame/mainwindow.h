@@ -114,8 +114,11 @@ private:
     int m_quickLinkCounter = 0;
     QList<QAction *> m_windowListActions;
     QAction *m_windowListSeparator = nullptr;
-    // The geometry read at start-up, in twips and in the pixels it became.
-    QRect m_restoredTwips;
+    // The geometry read at start-up, in twips as stored (any int the file
+    // held, so not a QRect, whose edges could overflow) and in the pixels
+    // it became.
+    struct Twips { int left = 0, top = 0, width = 0, height = 0; };
+    Twips m_restoredTwips;
     QRect m_restoredPixels;
 };
 

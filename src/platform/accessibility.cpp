@@ -113,19 +113,25 @@ public:
     }
 };
 
+// Qt asks every factory about every object that gets an interface, the
+// page viewer engine's own objects included. Some of those come from code
+// built without type information, so nothing is called on an object until
+// its class name says it is one of the widgets handled here.
 QAccessibleInterface *factory(const QString &className, QObject *object)
 {
-    if (!object || !object->isWidgetType())
+    if (!object)
         return nullptr;
-    auto *widget = static_cast<QWidget *>(object);
     if (className == QLatin1String("QComboBox"))
-        return new ComboBoxAccessible(static_cast<QComboBox *>(widget));
+        return new ComboBoxAccessible(static_cast<QComboBox *>(object));
     if (className == QLatin1String("QFrame"))
-        return new FrameAccessible(static_cast<QFrame *>(widget));
+        return new FrameAccessible(static_cast<QFrame *>(object));
     // A plain widget made a window of its own (the note windows) is a
     // window, not a "filler".
-    if (className == QLatin1String("QWidget") && widget->isWindow())
-        return new QAccessibleWidget(widget, QAccessible::Window);
+    if (className == QLatin1String("QWidget")) {
+        auto *widget = static_cast<QWidget *>(object);
+        if (widget->isWindow())
+            return new QAccessibleWidget(widget, QAccessible::Window);
+    }
     return nullptr;
 }
 

@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
@@ -19,6 +20,8 @@ double dpiY()
     const QScreen *s = QGuiApplication::primaryScreen();
     return s ? s->logicalDotsPerInchY() : 96.0;
 }
+// Far beyond any screen, yet twice it still fits an int.
+constexpr int kFar = 1 << 24;
 } // namespace
 
 int twipsToPixelsX(double twips)
@@ -43,7 +46,11 @@ int pixelsToTwipsY(int pixels)
 
 QRect twipsRect(int left, int top, int width, int height)
 {
-    return QRect(twipsToPixelsX(left), twipsToPixelsY(top), twipsToPixelsX(width), twipsToPixelsY(height));
+    // Stored geometry may hold any number. Each side is kept far inside
+    // the range a QRect can hold (kFar), so its edges never overflow.
+    const auto x = [](int twips) { return std::clamp(twipsToPixelsX(twips), -kFar, kFar); };
+    const auto y = [](int twips) { return std::clamp(twipsToPixelsY(twips), -kFar, kFar); };
+    return QRect(x(left), y(top), x(width), y(height));
 }
 
 void centreOver(QWidget *window, const QWidget *over)

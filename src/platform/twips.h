@@ -14,7 +14,8 @@ int twipsToPixelsY(double twips);
 int pixelsToTwipsX(int pixels);
 int pixelsToTwipsY(int pixels);
 
-// A rectangle given in twips, in pixels.
+// A rectangle given in twips, in pixels; any values, absurd ones
+// included, give a rectangle whose edges can be computed.
 QRect twipsRect(int left, int top, int width, int height);
 
 // Names a control and places it at a rectangle given in twips.

@@ -110,7 +110,7 @@ SideWindow::SideWindow(Kind kind, QWidget *owner)
     m_text->setAccessibleName(QString::fromLatin1(d.accessibleName));
 
     // Design-time geometry; the stored values replace it one by one.
-    m_outerTwips = QRect(d.left, d.top, d.width, d.height);
+    m_outerTwips = {d.left, d.top, d.width, d.height};
     resize(twipsToPixelsX(d.width), twipsToPixelsY(d.height));
     m_textWidthTwips = pixelsToTwipsX(width()) - kTextSlack;
     layoutText();
@@ -160,14 +160,14 @@ void SideWindow::load()
 {
     const Design &d = design(m_kind);
     if (const auto v = storedNumber(m_kind, "Left", d.left))
-        m_outerTwips.moveLeft(*v);
+        m_outerTwips.left = *v;
     if (const auto v = storedNumber(m_kind, "Top", d.top))
-        m_outerTwips.moveTop(*v);
+        m_outerTwips.top = *v;
     // A negative size is refused, as the window system would.
     if (const auto v = storedNumber(m_kind, "Width", d.width); v && *v >= 0)
-        m_outerTwips.setWidth(*v);
+        m_outerTwips.width = *v;
     if (const auto v = storedNumber(m_kind, "Height", d.height); v && *v >= 0)
-        m_outerTwips.setHeight(*v);
+        m_outerTwips.height = *v;
     placeOuter();
 
     const QString path = contentFile();
@@ -190,8 +190,8 @@ void SideWindow::placeOuter()
 {
     // Stored values are outer coordinates: the frame is part of the size,
     // and a window off every screen or larger than any comes back on one.
-    platform::placeOuter(this, QRect(twipsToPixelsX(m_outerTwips.left()), twipsToPixelsY(m_outerTwips.top()),
-                                     twipsToPixelsX(m_outerTwips.width()), twipsToPixelsY(m_outerTwips.height())));
+    platform::placeOuter(this, platform::twipsRect(m_outerTwips.left, m_outerTwips.top, m_outerTwips.width,
+                                                   m_outerTwips.height));
 }
 
 void SideWindow::layoutText()

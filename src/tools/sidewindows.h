@@ -56,7 +56,10 @@ private:
 
     Kind m_kind;
     platform::RichTextBox *m_text = nullptr;
-    QRect m_outerTwips;      // the geometry the window opens with
+    // The geometry the window opens with, as stored: any int, so not a
+    // QRect, whose edges could overflow.
+    struct Twips { int left, top, width, height; };
+    Twips m_outerTwips{};
     int m_textWidthTwips = 0; // the control's width as last laid out
     bool m_keepUnreadFile = false;
     std::optional<QByteArray> m_loadedBytes; // the notes file as loaded; none when there was none
