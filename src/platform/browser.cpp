@@ -1,6 +1,7 @@
 #include "platform/browser.h"
 
-#include <QCoreApplication>
+#include "platform/programfolder.h"
+
 #include <QFileInfo>
 #include <QLibrary>
 #include <QMetaObject>
@@ -46,7 +47,7 @@ QString pathOf(const QUrl &url)
 
 QString BrowserControl::modulePath()
 {
-    return QCoreApplication::applicationDirPath() + QLatin1String("/quilex_browser.so");
+    return moduleFolder() + QLatin1String("/quilex_browser.so");
 }
 
 bool BrowserControl::engineLoaded()

@@ -48,9 +48,14 @@ std::optional<QString> ScriptedUi::inputBox(QWidget *, const QString &prompt, co
         ++unexpected;
         return std::nullopt;
     }
-    auto a = m_inputs.front();
+    // Copied out as a plain string: GCC 12 misreads a copied optional
+    // QString as maybe uninitialised.
+    const bool answered = m_inputs.front().has_value();
+    const QString text = m_inputs.front().value_or(QString());
     m_inputs.pop_front();
-    return a;
+    if (!answered)
+        return std::nullopt;
+    return text;
 }
 
 platform::FileAnswer ScriptedUi::fileDialog(const platform::FileRequest &request)

@@ -1,6 +1,7 @@
 #include "platform/webengine/engineview.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QPointer>
 #include <QtGui/private/qopenglcontext_p.h>
@@ -79,6 +80,10 @@ extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
     static bool configured = false;
     if (!configured) {
         configured = true;
+        // The engine's report of its graphics set-up reads the shared
+        // context even when none could be made (no OpenGL: the offscreen
+        // platform, an X server without GLX) and crashes the editor.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
         if (!qt_gl_global_share_context()) {
             QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
             auto *context = new QOpenGLContext(qApp);
