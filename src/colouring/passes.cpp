@@ -9,29 +9,33 @@
 
 namespace colouring {
 
+const Switch kSwitches[4] = {{"setto", "mnucoloron", "mnucoloroff"},
+                             {"edit", "mnuediton", "mnueditoff"},
+                             {"var", "mnuvaron", "mnuvaroff"},
+                             {"com", "mnucomcoloron", "mnucomcoloroff"}};
+
+const Switch &tagSwitch()
+{
+    return kSwitches[0];
+}
+
 namespace {
 
 struct PassData
 {
-    const char *key;
+    const Switch &sw;
     QChar opener;
     QChar closer;
     int startOffset;  // start = o + startOffset
     int lengthOffset; // length = c - o + lengthOffset
     unsigned colour;
-    const char *onItem;
-    const char *offItem;
     bool clearsMarker;
 };
 
-const PassData kTags{"setto", QLatin1Char('<'), QLatin1Char('>'), -1, 1, kTagColour,
-                     "mnucoloron", "mnucoloroff", false};
-const PassData kEditAreas{"edit", QLatin1Char('='), QLatin1Char(';'), 1, -3, kEditAreaColour,
-                          "mnuediton", "mnueditoff", true};
-const PassData kVariables{"var", QLatin1Char('$'), QLatin1Char('='), -1, 0, kVariableColour,
-                          "mnuvaron", "mnuvaroff", true};
-const PassData kComments{"com", QLatin1Char('#'), QLatin1Char(' '), -1, 0, kCommentColour,
-                         "mnucomcoloron", "mnucomcoloroff", true};
+const PassData kTags{kSwitches[0], QLatin1Char('<'), QLatin1Char('>'), -1, 1, kTagColour, false};
+const PassData kEditAreas{kSwitches[1], QLatin1Char('='), QLatin1Char(';'), 1, -3, kEditAreaColour, true};
+const PassData kVariables{kSwitches[2], QLatin1Char('$'), QLatin1Char('='), -1, 0, kVariableColour, true};
+const PassData kComments{kSwitches[3], QLatin1Char('#'), QLatin1Char(' '), -1, 0, kCommentColour, true};
 
 // 1-based search from a 1-based start; 0 when not found. A start below 1
 // is an invalid call.
@@ -42,15 +46,6 @@ int inStr(int start, const QString &s, QChar c)
     const qsizetype at = s.indexOf(c, start - 1);
     return at < 0 ? 0 : int(at) + 1;
 }
-
-// Redraw stays suspended while a pass selects and colours its runs, and
-// resumes however the pass ends.
-struct Suspend
-{
-    platform::RichTextBox &box;
-    explicit Suspend(platform::RichTextBox &b) : box(b) { box.suspendRedraw(); }
-    ~Suspend() { box.resumeRedraw(); }
-};
 
 void mark(frame::Tree marks, const char *item)
 {
@@ -65,15 +60,17 @@ void mark(frame::Tree marks, const char *item)
 void runPass(const PassData &p, platform::RichTextBox &box, frame::Tree marks)
 {
     const QString setting =
-        platform::readSetting(QStringLiteral("settings"), QString::fromLatin1(p.key), QStringLiteral("on"));
+        platform::readSetting(QStringLiteral("settings"), QString::fromLatin1(p.sw.key), QStringLiteral("on"));
     if (setting != QLatin1String("on")) {
-        mark(marks, p.offItem);
+        mark(marks, p.sw.offItem);
         return;
     }
-    mark(marks, p.onItem);
+    mark(marks, p.sw.onItem);
     const QString s = box.Text();
     {
-        Suspend suspend(box);
+        // Redraw stays suspended while the pass selects and colours its
+        // runs, and resumes however the pass ends.
+        platform::SuspendedRedraw suspended(box);
         int start = 1;
         for (;;) {
             const int o = inStr(start, s, p.opener);

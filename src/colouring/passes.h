@@ -23,6 +23,18 @@ constexpr unsigned kEditAreaColour = 0x0000FF; // red
 constexpr unsigned kVariableColour = 0xC000C0; // purple
 constexpr unsigned kCommentColour = 0x00C000;  // green
 
+// A pass's on/off switch: its key in section "settings" and the pair of
+// menu items that shows it.
+struct Switch
+{
+    const char *key;
+    const char *onItem;
+    const char *offItem;
+};
+// The four switches, in the order the passes run.
+extern const Switch kSwitches[4];
+const Switch &tagSwitch();
+
 // The eight switch items of each menu.
 void registerSwitchCommands();
 

@@ -10,18 +10,10 @@ namespace colouring {
 
 void registerSwitchCommands()
 {
-    struct Pair
-    {
-        const char *key, *on, *off;
-    };
-    static const Pair pairs[] = {{"setto", "mnucoloron", "mnucoloroff"},
-                                 {"var", "mnuvaron", "mnuvaroff"},
-                                 {"edit", "mnuediton", "mnueditoff"},
-                                 {"com", "mnucomcoloron", "mnucomcoloroff"}};
-    for (const Pair &p : pairs) {
+    for (const Switch &p : kSwitches) {
         for (int state = 0; state < 2; ++state) {
-            const QString picked = QString::fromLatin1(state ? p.on : p.off);
-            const QString other = QString::fromLatin1(state ? p.off : p.on);
+            const QString picked = QString::fromLatin1(state ? p.onItem : p.offItem);
+            const QString other = QString::fromLatin1(state ? p.offItem : p.onItem);
             const QString key = QString::fromLatin1(p.key);
             const QString value = state ? QStringLiteral("on") : QStringLiteral("off");
             frame::addCommand(picked, [picked, other, key, value](frame::Tree tree) {

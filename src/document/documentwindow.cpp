@@ -193,6 +193,9 @@ bool DocumentWindow::closePrompt()
         const platform::Answer answer = platform::ui().messageBox(
             w, QStringLiteral(" Do You Want To Save Changes?"), QStringLiteral("File Has Changed"),
             platform::Buttons::YesNo, platform::Icon::None);
+        // Escape and the close box are no answer: the window stays open.
+        if (answer == platform::Answer::Cancel)
+            return false;
         if (answer == platform::Answer::Yes && !saveOnClose())
             return false; // nothing was saved: the window stays open
     }

@@ -34,7 +34,10 @@ void mnuFilePrint_Click()
         dlg.ShowPrinter();
     } catch (const ControlError &e) {
         cancelled = e.number() == ControlError::Cancel;
+    } catch (const std::exception &e) {
+        platform::reportUnexpectedError(e.what());
     } catch (...) {
+        platform::reportUnexpectedError(nullptr);
     }
     if (!cancelled)
         ignoreErrors([&] { box->SelPrint(dlg.hDC()); });

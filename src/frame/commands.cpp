@@ -1,5 +1,7 @@
 #include "frame/commands.h"
 
+#include "platform/errors.h"
+
 #include <QHash>
 
 namespace frame {
@@ -22,11 +24,10 @@ bool runCommand(const QString &name, Tree tree)
     const auto it = table().constFind(name);
     if (it == table().constEnd())
         return false;
-    // A command never lets an error out into the event loop.
-    try {
-        it.value()(tree);
-    } catch (...) {
-    }
+    // A command never lets an error out into the event loop; one that isn't
+    // a control's is reported under the command's name.
+    const platform::CommandScope scope(name);
+    platform::ignoreErrors([&] { it.value()(tree); });
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "frame/mainwindow.h"
 
+#include "colouring/passes.h"
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
@@ -80,6 +81,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
+    // A Find form without a parent (shown from the Quick Link menu) isn't
+    // deleted with the window.
+    delete m_frmlink;
     if (g_instance == this)
         g_instance = nullptr;
 }
@@ -262,18 +266,10 @@ void MainWindow::startUp(const QString &commandLine)
     checkPair(menuItem(ql), nullptr);
     checkPair(quickItem(ql), nullptr);
     // 7.-10. Colouring marks.
-    struct Switch
-    {
-        const char *key, *on, *off;
-    };
-    static const Switch switches[] = {{"setto", "mnucoloron", "mnucoloroff"},
-                                      {"edit", "mnuediton", "mnueditoff"},
-                                      {"var", "mnuvaron", "mnuvaroff"},
-                                      {"com", "mnucomcoloron", "mnucomcoloroff"}};
-    for (const Switch &s : switches) {
+    for (const colouring::Switch &s : colouring::kSwitches) {
         const bool on = readSetting(kSettings, QString::fromLatin1(s.key), QStringLiteral("on"))
             == QLatin1String("on");
-        const QString item = QString::fromLatin1(on ? s.on : s.off);
+        const QString item = QString::fromLatin1(on ? s.onItem : s.offItem);
         checkPair(menuItem(item), nullptr);
         checkPair(quickItem(item), nullptr);
     }
@@ -324,18 +320,24 @@ void MainWindow::closeEvent(QCloseEvent *event)
         }
     }
     // Owned tool windows close with the main window, running their own
-    // closing steps (the side windows save their notes).
+    // closing steps (the side windows save their notes). One that stays
+    // open, because its notes could not be saved, keeps the program open.
     const QList<QWidget *> owned = findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *w : owned) {
-        if (w->isWindow() && w->isVisible() && w != m_frmlink)
-            w->close();
+        if (w->isWindow() && w->isVisible() && w != m_frmlink && !w->close()) {
+            event->ignore();
+            return;
+        }
     }
     // 2. Geometry, unless minimized.
     platform::ignoreErrors([this] { storeGeometry(); });
-    // 3. The Find dialog form and the Quick Link menu it holds.
+    // 3. The Find dialog form and the Quick Link menu it holds. Exit may
+    // have been picked in that very menu, which is still handling the click:
+    // the form goes once control is back in the event loop (or with the
+    // main window, whichever comes first).
     if (m_frmlink) {
         m_frmlink->close();
-        delete m_frmlink;
+        m_frmlink->deleteLater();
     }
     event->accept();
     Q_EMIT closed();

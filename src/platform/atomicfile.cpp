@@ -1,7 +1,11 @@
 #include "platform/atomicfile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -20,43 +24,227 @@ QString resolveLinks(const QString &path)
     return current;
 }
 
+QString reason(int errorNumber)
+{
+    return qt_error_string(errorNumber);
+}
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// What a file that isn't a regular file is, for the message that refuses it.
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return reason(EISDIR);
+    const char *kind = S_ISCHR(mode) ? "a character device"
+        : S_ISBLK(mode)              ? "a block device"
+        : S_ISFIFO(mode)             ? "a named pipe"
+        : S_ISSOCK(mode)             ? "a socket"
+                                     : "not a plain file";
+    return QStringLiteral("It is %1, not a regular file; nothing was written.").arg(QLatin1String(kind));
+}
+
+bool writeAll(int fd, const char *data, qint64 size, qint64 offset)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size_t(qMin<qint64>(size, 1 << 30)), off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= n;
+        offset += n;
+    }
+    return true;
+}
+
+bool readAll(int fd, QByteArray *out)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return false;
+    out->resize(qsizetype(st.st_size));
+    qint64 done = 0;
+    for (;;) {
+        if (done == out->size())
+            out->resize(out->size() + 65536); // it grew meanwhile
+        const ssize_t n = ::pread(fd, out->data() + done, size_t(out->size() - done), off_t(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    out->truncate(qsizetype(done));
+    return true;
+}
+
+void syncFolder(const QByteArray &folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+// Writes over the file itself, which keeps its inode (so its owner, group,
+// hard links and any other name) and never leaves it damaged: the full
+// size is reserved before a byte changes, and on any failure the old bytes
+// go back.
+bool writeInPlace(const QByteArray &encoded, const QByteArray &data, QString *error)
+{
+    const int fd = ::open(encoded.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return fail(error, reason(errno));
+    struct stat st;
+    QByteArray old;
+    if (::fstat(fd, &st) != 0 || !readAll(fd, &old)) {
+        const int e = errno;
+        ::close(fd);
+        return fail(error, reason(e));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(error, kindOf(st.st_mode));
+    }
+    if (data.size() > old.size()) {
+        const int e = ::posix_fallocate(fd, 0, off_t(data.size()));
+        if (e != 0) {
+            // Nothing of the content changed; only the size may have.
+            ::ftruncate(fd, off_t(old.size()));
+            ::close(fd);
+            return fail(error, reason(e));
+        }
+    }
+    int e = 0;
+    if (!writeAll(fd, data.constData(), data.size(), 0))
+        e = errno;
+    else if (data.size() < old.size() && ::ftruncate(fd, off_t(data.size())) != 0)
+        e = errno;
+    else if (::fsync(fd) != 0)
+        e = errno;
+    if (e != 0) {
+        const bool restored = writeAll(fd, old.constData(), old.size(), 0)
+            && ::ftruncate(fd, off_t(old.size())) == 0 && ::fsync(fd) == 0;
+        ::close(fd);
+        QString text = reason(e);
+        if (!restored)
+            text += QStringLiteral("\nThe old content could not be put back: %1").arg(reason(errno));
+        return fail(error, text);
+    }
+    // Writing clears setuid and setgid for a process that may not keep them;
+    // the owner may set them again.
+    struct stat after;
+    if (::fstat(fd, &after) == 0 && (after.st_mode & 07777) != (st.st_mode & 07777))
+        ::fchmod(fd, st.st_mode & 07777);
+    if (::close(fd) != 0)
+        return fail(error, reason(errno));
+    return true;
+}
+
+// A temporary name beside the target that fits the folder's name limit:
+// the target's name is shortened as needed (never inside a UTF-8 sequence).
+QByteArray temporaryTemplate(const QByteArray &folder, const QByteArray &name)
+{
+    long limit = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    if (limit <= 0)
+        limit = 255;
+    const QByteArray suffix = ".XXXXXX";
+    qsizetype keep = qMin<qsizetype>(name.size(), qsizetype(limit) - 1 - suffix.size());
+    while (keep > 0 && keep < name.size() && (uchar(name.at(keep)) & 0xC0) == 0x80)
+        --keep;
+    return folder + '/' + '.' + name.left(qMax<qsizetype>(keep, 0)) + suffix;
+}
+
 } // namespace
 
 bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error)
 {
     const QString target = resolveLinks(path);
-    const QFileInfo before(target);
-    const bool existed = before.exists();
-    const QFile::Permissions permissions = existed ? before.permissions() : QFile::Permissions();
+    const QByteArray encoded = QFile::encodeName(target);
+    const QFileInfo info(target);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
 
-    if (existed && before.isDir()) {
-        if (error)
-            *error = QStringLiteral("Is a directory");
-        return false;
+    struct stat st;
+    const bool existed = ::stat(encoded.constData(), &st) == 0;
+    if (!existed && errno != ENOENT)
+        return fail(error, reason(errno));
+    if (existed) {
+        if (!S_ISREG(st.st_mode))
+            return fail(error, kindOf(st.st_mode));
+        // A file the user may not write is not replaced either.
+        if (::faccessat(AT_FDCWD, encoded.constData(), W_OK, AT_EACCESS) != 0)
+            return fail(error, reason(errno));
+        if (st.st_nlink > 1)
+            return writeInPlace(encoded, data, error);
     }
 
-    QSaveFile file(target);
-    // A folder that refuses new files (but holds a writable file) is still
-    // written, directly.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    QByteArray temp = temporaryTemplate(folder, QFile::encodeName(info.fileName()));
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        // A folder that refuses new files: the file itself may still be
+        // written, safely, in place.
+        if (existed)
+            return writeInPlace(encoded, data, error);
+        return fail(error, reason(errno));
     }
-    if (file.write(data) != data.size()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
+    auto abandon = [&](int e) {
+        ::close(fd);
+        ::unlink(temp.constData());
+        return fail(error, reason(e));
+    };
+    if (!writeAll(fd, data.constData(), data.size(), 0))
+        return abandon(errno);
+    if (existed) {
+        // The replacement keeps the old file's owner and group (as root, the
+        // file goes back to its owner); where this process can't give them,
+        // the file is written in place instead, which keeps them.
+        if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid())
+            && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            ::close(fd);
+            ::unlink(temp.constData());
+            return writeInPlace(encoded, data, error);
+        }
+        if (::fchmod(fd, st.st_mode & 07777) != 0)
+            return abandon(errno);
+    } else if (::fchmod(fd, 0666 & ~currentUmask()) != 0) {
+        return abandon(errno);
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    if (::fsync(fd) != 0)
+        return abandon(errno);
+    if (::close(fd) != 0) {
+        const int e = errno;
+        ::unlink(temp.constData());
+        return fail(error, reason(e));
     }
-    if (existed && QFileInfo(target).permissions() != permissions)
-        QFile::setPermissions(target, permissions);
+    if (::rename(temp.constData(), encoded.constData()) != 0) {
+        const int e = errno;
+        ::unlink(temp.constData());
+        return fail(error, reason(e));
+    }
+    syncFolder(folder);
     return true;
 }
 

@@ -1,7 +1,11 @@
 #pragma once
 
-#include "platform/colourruns.h"
-#include "platform/textfile.h"
+#include "platform/colouroverlay.h"
+#include "platform/displaylines.h"
+#include "platform/documentfile.h"
+#include "platform/nesting.h"
+#include "platform/redrawbatch.h"
+#include "platform/textpositions.h"
 
 #include <QPlainTextEdit>
 
@@ -11,8 +15,6 @@ class QPrinter;
 class QTextDocument;
 
 namespace platform {
-
-class WrapCounter;
 
 // The rich-text edit control that holds every edited text.
 //
@@ -24,6 +26,10 @@ class WrapCounter;
 // like character formatting (they move with the text, and typed text takes
 // the colour of the character before it). Sizes, bold, italic and
 // underline are character formats of the document.
+//
+// The work is shared by parts with one job each: TextPositions (positions
+// and Text), ColourOverlay (the colours), DisplayLines (the line count),
+// RedrawBatch (suspended redraw) and DocumentFile (reading and writing).
 //
 // Errors are reported by throwing ControlError.
 class RichTextBox : public QPlainTextEdit
@@ -72,8 +78,8 @@ public:
     void SaveFile(const QString &path);
     // The text in the encoding and line breaks it was loaded with.
     QByteArray encodedText();
-    const TextFileFormat &fileFormat() const { return m_format; }
-    void setFileFormat(const TextFileFormat &format) { m_format = format; }
+    const TextFileFormat &fileFormat() const { return m_file.format(); }
+    void setFileFormat(const TextFileFormat &format) { m_file.setFormat(format); }
 
     // Case-insensitive search inside words. With neither position: in the
     // selection if there is one, else the whole text; with end only: from
@@ -94,20 +100,20 @@ public:
 
     // While redraw is suspended, selection and colour writes are recorded
     // and applied in one go when it resumes; the final colours and the
-    // final selection are the same.
+    // final selection are the same. SuspendedRedraw does both for a scope.
     void suspendRedraw();
     void resumeRedraw();
 
     // A copy of the document with the colour runs made into character
     // formats (for printing and for rich-text source).
-    std::unique_ptr<QTextDocument> formattedCopy(int from = 0, int to = -1) const;
+    std::unique_ptr<QTextDocument> formattedCopy(int from = 0, int to = -1);
 
     // The colour runs in document positions (tests and accessibility).
-    const ColourRuns &colourRuns() const { return m_runs; }
+    const ColourRuns &colourRuns() const { return m_colours.runs(); }
 
     // Position conversion between Text and the document.
-    int toDocumentPosition(int textPos) const;
-    int toTextPosition(int documentPos) const;
+    int toDocumentPosition(int textPos) const { return m_positions.toDocument(textPos); }
+    int toTextPosition(int documentPos) const { return m_positions.toText(documentPos); }
 
     // The font a new document window's text uses.
     static QFont defaultTextFont();
@@ -128,79 +134,51 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    void attachDocument(QTextDocument *document);
     void onContentsChange(int position, int removed, int added);
     void onContentsChanged();
     void onCursorMoved();
+    // Tells the read-outs about the selection if it moved since they were
+    // last told (always when forced).
+    void announceSelection(bool force = false);
     void applyPendingColours();
-    void flushPending(bool endSuspension);
-    struct PendingRun;
-    void applyRuns(const std::vector<PendingRun> &pending);
-    void updateViewportMargin();
+    void flushBatch(bool ending);
     void recountLines();
-    void releaseTextCacheLater();
-    void prepareLayouts();
-    void prepareLayoutSlice();
-    void onLayoutUpdate();
-    void ensureVisibleColours();
-    void stampBlocks(int fromBlock, int toBlock);
-    bool textUnchanged(int position, int length) const;
+    void updateViewportMargin();
+    void showColours();
+    void rememberUndoSteps();
 
-    struct PendingRun
-    {
-        int start;
-        int length;
-        quint32 colour;
-    };
-
-    ColourRuns m_runs;
-    TextFileFormat m_format;
-    int m_rightMarginTwips = 0;
-    qreal m_countedWidth = -1;
-    int m_countedLines = -1;
-    QFont m_countedFont;
-
-    // Suspended redraw: selection and colours recorded in Text positions.
-    int m_suspended = 0;
-    int m_pendingStart = 0;
-    int m_pendingLength = 0;
-    int m_suspendedLength = 0;
-    int m_layoutsPrepared = 0;
-    quint64 m_prepareStamp = 0;
-    std::vector<int> m_textStarts;
-    quint64 m_textStartsStamp = ~quint64(0);
-    std::vector<PendingRun> m_pending;
-
-    // Text is cached until the next change.
-    mutable QString m_textCache;
-    mutable quint64 m_textCacheStamp = ~quint64(0);
-    quint64 m_changeStamp = 0;
-    bool m_cacheReleaseQueued = false;
+    TextPositions m_positions;
+    ColourOverlay m_colours;
+    DisplayLines m_lines;
+    RedrawBatch m_batch;
+    DocumentFile m_file;
 
     // Edits of our own that change formats only, or that bring their own
-    // formatting, must not move or spread colours.
-    int m_formatOnly = 0;
-    int m_loading = 0;
-    int m_ownFormatting = 0;
+    // formatting, must not move or spread colours; while loading, the
+    // change handling is quiet.
+    Nesting m_formatOnly;
+    Nesting m_ownFormatting;
+    Nesting m_loading;
+
+    int m_rightMarginTwips = 0;
     int m_lastUndoSteps = 0;
     int m_lastRedoSteps = 0;
     int m_lastBlockCount = 1;
-    bool m_restoring = false;
-    bool m_pendingRecount = false;
-    int m_recountFrom = 0;
-    int m_recountTo = 0;
-    struct Restore
-    {
-        int position = -1;
-        int length = 0;
-        std::vector<ColourRuns::Run> runs; // relative to position
-    } m_restore;
-
-    friend class OverlayUndoItem;
+    int m_shownAnchor = -1;
+    int m_shownPosition = -1;
 };
 
-// The display colour of a 0xBBGGRR value, and back.
-QColor colorFromBgr(quint32 bgr);
-quint32 bgrFromColor(const QColor &color);
+// Suspends the control's redraw for a scope.
+class SuspendedRedraw
+{
+public:
+    explicit SuspendedRedraw(RichTextBox &box) : m_box(box) { m_box.suspendRedraw(); }
+    ~SuspendedRedraw() { m_box.resumeRedraw(); }
+    SuspendedRedraw(const SuspendedRedraw &) = delete;
+    SuspendedRedraw &operator=(const SuspendedRedraw &) = delete;
+
+private:
+    RichTextBox &m_box;
+};
 
 } // namespace platform

@@ -1,174 +1,142 @@
 #include "platform/settingsstore.h"
 
 #include "platform/atomicfile.h"
+#include "platform/settingsstorefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QMutex>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <ctime>
+
+#include <sys/stat.h>
 
 namespace platform {
 
 namespace {
 
-// The file holds sections "[app\section]" with "key=value" lines. Keys and
-// values escape backslash, line breaks and a leading '[' or an '=' in keys,
-// so any string survives.
-struct Entry
+// A settings file is small; anything huge is not ours to trust.
+constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+
+// What identifies one state of the file on disk. Any write by another
+// program (an atomic replace or an edit in place) changes one of these,
+// except an edit in place of equal size within one tick of the file
+// system's clock: see Cache::trusted.
+struct Stamp
 {
-    QString key;
-    QString value;
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const Stamp &o) const
+    {
+        return exists == o.exists && device == o.device && inode == o.inode && size == o.size
+            && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec
+            && changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
+    bool operator!=(const Stamp &o) const { return !(*this == o); }
 };
-struct Section
+
+Stamp stampOf(const QByteArray &path)
 {
-    QString name; // "app\section", case as first written
-    QList<Entry> entries;
+    Stamp s;
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return s;
+    s.exists = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.modified = st.st_mtim;
+    s.changed = st.st_ctim;
+    return s;
+}
+
+timespec now()
+{
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return t;
+}
+
+qint64 nanoseconds(const timespec &t)
+{
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// The file as last read and indexed, kept while its stamp stays the same,
+// so that a Read costs a stat() and a lookup.
+struct Cache
+{
+    QString path;
+    Stamp stamp;
+    SettingsFile file;
+    bool valid = false;
+    timespec readAt{}; // when the bytes were last found to be the file's
+
+    // A file's times are as coarse as the file system keeps them: whole
+    // seconds (two on some) where they have no fraction, else a tick of the
+    // kernel's clock. Bytes read clearly after the file's last change can't
+    // have been overwritten since under the same stamp; bytes read within
+    // that slack are checked against the file at each Read.
+    bool trusted() const
+    {
+        const qint64 last = std::max(nanoseconds(stamp.modified), nanoseconds(stamp.changed));
+        const bool coarse = stamp.modified.tv_nsec == 0 && stamp.changed.tv_nsec == 0;
+        const qint64 slack = coarse ? 2000000000 : 100000000;
+        return nanoseconds(readAt) > last + slack;
+    }
 };
 
-QString escape(const QString &s, bool isKey)
+Cache &cache()
 {
-    QString out;
-    out.reserve(s.size());
-    for (QChar c : s) {
-        switch (c.unicode()) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '=':
-            if (isKey) out += QLatin1String("\\e");
-            else out += c;
-            break;
-        case '[':
-            if (isKey) out += QLatin1String("\\b");
-            else out += c;
-            break;
-        default: out += c;
-        }
-    }
-    return out;
+    static Cache c;
+    return c;
 }
 
-QString unescape(QStringView s)
+QMutex &cacheMutex()
 {
-    QString out;
-    out.reserve(s.size());
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        QChar c = s[i];
-        if (c == QLatin1Char('\\') && i + 1 < s.size()) {
-            QChar n = s[++i];
-            switch (n.unicode()) {
-            case 'n': out += QLatin1Char('\n'); break;
-            case 'r': out += QLatin1Char('\r'); break;
-            case 'e': out += QLatin1Char('='); break;
-            case 'b': out += QLatin1Char('['); break;
-            default: out += n;
-            }
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    static QMutex m;
+    return m;
 }
 
-// Section names are "app\section": the backslash stays as it is; only
-// what would break the line or the brackets is percent-escaped.
-QString escapeSection(const QString &s)
+// The file as it is now. It is read again only when its stamp changed or
+// can't be trusted yet, and indexed again only when its bytes changed. The
+// caller holds cacheMutex().
+const SettingsFile &current()
 {
-    QString out;
-    for (QChar c : s) {
-        switch (c.unicode()) {
-        case '%': out += QLatin1String("%25"); break;
-        case '\n': out += QLatin1String("%0A"); break;
-        case '\r': out += QLatin1String("%0D"); break;
-        case ']': out += QLatin1String("%5D"); break;
-        default: out += c;
-        }
-    }
-    return out;
-}
+    Cache &c = cache();
+    const QString path = SettingsStore::filePath();
+    const QByteArray encoded = QFile::encodeName(path);
+    const Stamp stamp = stampOf(encoded);
+    if (c.valid && c.path == path && c.stamp == stamp && (!stamp.exists || c.trusted()))
+        return c.file;
 
-QString unescapeSection(QStringView s)
-{
-    QString out;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == QLatin1Char('%') && i + 2 < s.size()) {
-            bool ok = false;
-            const int code = s.mid(i + 1, 2).toInt(&ok, 16);
-            if (ok) {
-                out += QChar(code);
-                i += 2;
-                continue;
-            }
-        }
-        out += s[i];
+    const timespec readAt = now();
+    QByteArray bytes;
+    if (stamp.exists && stamp.size <= kMaxFileSize) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            bytes = f.read(kMaxFileSize + 1);
+        if (bytes.size() > kMaxFileSize)
+            bytes.clear();
     }
-    return out;
-}
-
-QList<Section> parse(const QByteArray &data)
-{
-    QList<Section> sections;
-    const QString text = QString::fromUtf8(data);
-    Section *current = nullptr;
-    const auto lines = QStringView(text).split(QLatin1Char('\n'));
-    for (QStringView line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            const QString name = unescapeSection(line.mid(1, line.size() - 2));
-            current = nullptr;
-            for (Section &s : sections) {
-                if (s.name.compare(name, Qt::CaseInsensitive) == 0)
-                    current = &s;
-            }
-            if (!current) {
-                sections.append(Section{name, {}});
-                current = &sections.last();
-            }
-            continue;
-        }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (!current || eq < 0)
-            continue; // damaged line: skip it, keep the rest
-        const QString key = unescape(line.left(eq));
-        const QString value = unescape(line.mid(eq + 1));
-        bool found = false;
-        for (Entry &e : current->entries) {
-            if (e.key.compare(key, Qt::CaseInsensitive) == 0) {
-                e.value = value;
-                found = true;
-            }
-        }
-        if (!found)
-            current->entries.append(Entry{key, value});
-    }
-    return sections;
-}
-
-QByteArray serialise(const QList<Section> &sections)
-{
-    QString out;
-    for (const Section &s : sections) {
-        out += QLatin1Char('[') + escapeSection(s.name) + QLatin1String("]\n");
-        for (const Entry &e : s.entries)
-            out += escape(e.key, true) + QLatin1Char('=') + escape(e.value, false) + QLatin1Char('\n');
-        out += QLatin1Char('\n');
-    }
-    return out.toUtf8();
-}
-
-QList<Section> load()
-{
-    QFile f(SettingsStore::filePath());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    // A settings file is small; anything huge is not ours to trust.
-    if (f.size() > 16 * 1024 * 1024)
-        return {};
-    return parse(f.readAll());
+    if (!(c.valid && c.path == path && bytes == c.file.bytes()))
+        c.file = SettingsFile(bytes);
+    // The stamp names these bytes only if it held while they were read.
+    const Stamp after = stampOf(encoded);
+    c.path = path;
+    c.stamp = after;
+    c.readAt = after == stamp ? readAt : timespec{};
+    c.valid = true;
+    return c.file;
 }
 
 QString sectionName(const QString &app, const QString &section)
@@ -189,17 +157,8 @@ QString SettingsStore::filePath()
 QString SettingsStore::Read(const QString &app, const QString &section, const QString &key,
                             const QString &defaultValue)
 {
-    const QString name = sectionName(app, section);
-    const QList<Section> sections = load();
-    for (const Section &s : sections) {
-        if (s.name.compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        for (const Entry &e : s.entries) {
-            if (e.key.compare(key, Qt::CaseInsensitive) == 0)
-                return e.value;
-        }
-    }
-    return defaultValue;
+    const QMutexLocker locker(&cacheMutex());
+    return current().value(sectionName(app, section), key).value_or(defaultValue);
 }
 
 QString SettingsStore::Read(const QString &app, const QString &section, const QString &key,
@@ -219,32 +178,17 @@ void SettingsStore::Write(const QString &app, const QString &section, const QStr
     lock.setStaleLockTime(5000);
     const bool locked = lock.tryLock(3000);
 
-    QList<Section> sections = load();
-    const QString name = sectionName(app, section);
-    Section *target = nullptr;
-    for (Section &s : sections) {
-        if (s.name.compare(name, Qt::CaseInsensitive) == 0) {
-            target = &s;
-            break;
-        }
-    }
-    if (!target) {
-        sections.append(Section{name, {}});
-        target = &sections.last();
-    }
-    bool found = false;
-    for (Entry &e : target->entries) {
-        if (e.key.compare(key, Qt::CaseInsensitive) == 0) {
-            e.value = value;
-            found = true;
-            break;
-        }
-    }
-    if (!found)
-        target->entries.append(Entry{key, value});
-
+    const QMutexLocker locker(&cacheMutex());
+    const QByteArray bytes = current().withValue(sectionName(app, section), key, value);
     QString error;
-    writeFileAtomically(path, serialise(sections), &error);
+    if (writeFileAtomically(path, bytes, &error)) {
+        // What was just written is the file now, unless another writer came
+        // in: the next Read checks the bytes before trusting them.
+        Cache &c = cache();
+        c.file = SettingsFile(bytes);
+        c.stamp = stampOf(QFile::encodeName(path));
+        c.readAt = timespec{};
+    }
     if (locked)
         lock.unlock();
 }

@@ -4,6 +4,8 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -12,7 +14,33 @@ namespace platform {
 
 namespace {
 Ui *g_replacement = nullptr;
-}
+
+// A message box that Escape and the close box dismiss without choosing any
+// of its buttons (a plain box takes them as its No).
+class QuestionBox : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+    bool dismissed = false;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->matches(QKeySequence::Cancel)) {
+            dismissed = true;
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (!clickedButton())
+            dismissed = true;
+        QDialog::closeEvent(event);
+    }
+};
+} // namespace
 
 Ui &ui()
 {
@@ -28,7 +56,7 @@ void setUi(Ui *replacement)
 Answer QtUi::messageBox(QWidget *parent, const QString &text, const QString &title,
                         Buttons buttons, Icon icon)
 {
-    QMessageBox box(parent);
+    QuestionBox box(parent);
     box.setObjectName(QStringLiteral("messageBox"));
     box.setWindowTitle(title);
     box.setText(text);
@@ -38,16 +66,37 @@ Answer QtUi::messageBox(QWidget *parent, const QString &text, const QString &tit
     case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
     }
-    if (buttons == Buttons::YesNo) {
+    switch (buttons) {
+    case Buttons::OK:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+        return Answer::OK;
+    case Buttons::YesNo: {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
-        // No Cancel: Escape and the close box answer No.
-        box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+        box.exec();
+        if (box.dismissed)
+            return Answer::Cancel;
+        return box.clickedButton() == box.button(QMessageBox::Yes) ? Answer::Yes : Answer::No;
     }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-    return Answer::OK;
+    case Buttons::OverwriteCancel: {
+        QPushButton *overwrite = box.addButton(QStringLiteral("&Overwrite"), QMessageBox::AcceptRole);
+        overwrite->setObjectName(QStringLiteral("overwriteButton"));
+        box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+        box.exec();
+        return !box.dismissed && box.clickedButton() == overwrite ? Answer::Overwrite : Answer::Cancel;
+    }
+    case Buttons::ReloadKeep: {
+        QPushButton *reload = box.addButton(QStringLiteral("&Reload"), QMessageBox::AcceptRole);
+        reload->setObjectName(QStringLiteral("reloadButton"));
+        QPushButton *keep = box.addButton(QStringLiteral("&Keep"), QMessageBox::RejectRole);
+        keep->setObjectName(QStringLiteral("keepButton"));
+        box.setDefaultButton(keep);
+        box.exec();
+        return !box.dismissed && box.clickedButton() == reload ? Answer::Reload : Answer::Keep;
+    }
+    }
+    return Answer::Cancel;
 }
 
 std::optional<QString> QtUi::inputBox(QWidget *parent, const QString &prompt,

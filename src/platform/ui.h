@@ -13,9 +13,13 @@ namespace platform {
 // Every modal question the editor asks goes through Ui, so that tests can
 // answer it by script instead of a real dialog.
 
-enum class Buttons { OK, YesNo };
+// YesNo has no Cancel button, yet Escape and the close box answer Cancel:
+// they never mean No, so a question that can throw text away keeps it.
+// OverwriteCancel answers Overwrite or Cancel; ReloadKeep answers Reload or
+// Keep (Escape and the close box: Keep).
+enum class Buttons { OK, YesNo, OverwriteCancel, ReloadKeep };
 enum class Icon { None, Information, Warning, Critical };
-enum class Answer { OK, Yes, No, Cancel };
+enum class Answer { OK, Yes, No, Cancel, Overwrite, Reload, Keep };
 
 struct FileRequest
 {

@@ -17,7 +17,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 using document::DocumentWindow;
 using platform::Answer;
@@ -150,6 +152,41 @@ private Q_SLOTS:
         QVERIFY(!doc->subWindow()->close());
         QCOMPARE(f.window()->documents().size(), 1);
         QCOMPARE(doc->rtfText->Text(), QStringLiteral("keep me"));
+    }
+
+    // The real question box: Escape and its close box are no "No".
+    void escapeOrCloseBoxAtThePromptKeepsTheWindow_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::addColumn<bool>("exit");
+        QTest::newRow("Escape at Close") << true << false;
+        QTest::newRow("close box at Close") << false << false;
+        QTest::newRow("Escape at Exit") << true << true;
+    }
+
+    void escapeOrCloseBoxAtThePromptKeepsTheWindow()
+    {
+        QFETCH(bool, escape);
+        QFETCH(bool, exit);
+        EditorFixture f;
+        DocumentWindow *doc = f.newDocument(QStringLiteral("typed"));
+        QString asked;
+        QTimer::singleShot(0, [&] {
+            QWidget *box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            asked = box->windowTitle();
+            if (escape)
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->close();
+        });
+        platform::setUi(nullptr);
+        f.trigger(exit ? "mnuFileExit" : "mnuFileClose");
+        platform::setUi(&f.ui);
+        QCOMPARE(asked, QStringLiteral("File Has Changed"));
+        QCOMPARE(f.window()->documents().size(), 1);
+        QCOMPARE(doc->rtfText->Text(), QStringLiteral("typed"));
+        QVERIFY(f.window()->isVisible());
     }
 
     void unwritablePathReportsAndKeepsTheWindow()

@@ -128,6 +128,27 @@ private Q_SLOTS:
         QCOMPARE(g.window()->panelText(2), QString());
     }
 
+    void lineReadOutFollowsTheColouring()
+    {
+        // The passes leave the selection on their last run, here the
+        // comment on line 3: the read-out must say so after either open.
+        EditorFixture probe;
+        const QString path = probe.scratch("three.pl");
+        writeFile(path, "<b>x</b>\n$v = 'abc';\n# note here\n");
+        auto check = [](DocumentWindow *doc) {
+            QCOMPARE(doc->rtfText->LineFromChar(), 2);
+            QCOMPARE(doc->lblCurrLineNo->text(), QStringLiteral("Line Number= 3"));
+        };
+        {
+            EditorFixture f;
+            f.ui.chooseFile(path);
+            QVERIFY(f.trigger("mnuFileOpen"));
+            check(f.activeDocument());
+        }
+        EditorFixture g(path);
+        check(g.activeDocument());
+    }
+
     void quickLinkOpenReusesTheClickedWindow()
     {
         EditorFixture f;

@@ -98,6 +98,10 @@ private Q_SLOTS:
         change.clear();
         QTest::keyClick(box.get(), Qt::Key_Left);
         QCOMPARE(change.count(), 0);
+        // One move of the selection is one event.
+        sel.clear();
+        QTest::keyClick(box.get(), Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(sel.count(), 1);
         box->setSelColor(0xFF0000); // colouring isn't a text change
         QCOMPARE(change.count(), 0);
     }
@@ -171,6 +175,7 @@ private Q_SLOTS:
             direct->setSelLength(r.l);
             direct->setSelColor(r.c);
         }
+        QSignalSpy sel(batched.get(), &RichTextBox::SelChange);
         batched->suspendRedraw();
         // Enough writes to take the one-sweep path.
         for (int k = 0; k < 20; ++k) {
@@ -182,6 +187,7 @@ private Q_SLOTS:
         }
         QCOMPARE(batched->SelStart(), 16);
         batched->resumeRedraw();
+        QCOMPARE(sel.count(), 1); // the read-outs learn the final selection once
         QCOMPARE(batched->SelStart(), direct->SelStart());
         QCOMPARE(batched->SelLength(), direct->SelLength());
         const auto a = direct->colourRuns().all();

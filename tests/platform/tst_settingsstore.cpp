@@ -10,10 +10,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
-#include <QtConcurrent/QtConcurrent>
+#include <QApplication>
 
-#include <thread>
-#include <vector>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using platform::SettingsStore;
 
@@ -72,6 +72,35 @@ private Q_SLOTS:
         f.write("[Quillet Lite\\settings]\nql=off\n");
         f.close();
         QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "ql", "on"), QStringLiteral("off"));
+
+        // Rewritten in place at once with as many bytes, and its time set
+        // back: the change is still seen.
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.write("[Quillet Lite\\settings]\nql=on!\n");
+        f.close();
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "ql", "on"), QStringLiteral("on!"));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(f.fileName()).constData(), &st), 0);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.write("[Quillet Lite\\settings]\nql=no!\n");
+        f.close();
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(f.fileName()).constData(), times, 0), 0);
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "ql", "on"), QStringLiteral("no!"));
+    }
+
+    void repeatedNamesInAFileAreOne()
+    {
+        // Written by hand: a section and a key met twice in other cases are
+        // one, with the first spelling and the last value; a damaged line
+        // is skipped.
+        writeFile(SettingsStore::filePath(), "[Quillet Lite\\settings]\nSetTo=1\n[x\nvar=on\n"
+                                             "[QUILLET LITE\\SETTINGS]\nsetto=2\n\xc3\xa9T\xc3\xa9=\\e\n");
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "SETTO", "-"), QStringLiteral("2"));
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "\u00c9t\u00c9", "-"), QStringLiteral("="));
+        SettingsStore::Write("Quillet Lite", "Settings", "ql", "off");
+        QCOMPARE(fileBytes(), QByteArray("[Quillet Lite\\settings]\nSetTo=2\nvar=on\n"
+                                         "\xc3\xa9T\xc3\xa9=\\e\nql=off\n\n"));
     }
 
     void damagedFileReadsAsEmpty_data()
@@ -106,19 +135,35 @@ private Q_SLOTS:
 
     void concurrentWritersKeepEachOthersKeys()
     {
-        // Two writers in other processes, each writing its own keys.
+        // Two editors at once: writers in two other processes, each writing
+        // its own keys, while this one reads and writes too.
         const int perWriter = 40;
-        auto writer = [&](const QString &prefix) {
-            for (int i = 0; i < perWriter; ++i)
-                SettingsStore::Write("Quillet Lite", "settings", prefix + QString::number(i), QString::number(i));
-        };
-        std::thread a(writer, QStringLiteral("a"));
-        std::thread b(writer, QStringLiteral("b"));
-        a.join();
-        b.join();
+        QList<QProcess *> writers;
+        for (const char *prefix : {"a", "b"}) {
+            auto *p = new QProcess(this);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TST_SETTINGS_WRITER"), QString::fromLatin1(prefix));
+            env.insert(QStringLiteral("TST_SETTINGS_COUNT"), QString::number(perWriter));
+            p->setProcessEnvironment(env);
+            p->setProcessChannelMode(QProcess::ForwardedChannels);
+            p->start(QCoreApplication::applicationFilePath(), {});
+            writers << p;
+        }
+        for (QProcess *p : writers)
+            QVERIFY(p->waitForStarted());
         for (int i = 0; i < perWriter; ++i) {
-            QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "a" + QString::number(i), "-"), QString::number(i));
-            QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "b" + QString::number(i), "-"), QString::number(i));
+            SettingsStore::Write("Quillet Lite", "settings", "c" + QString::number(i), QString::number(i));
+            SettingsStore::Read("Quillet Lite", "settings", "a0", "-");
+        }
+        for (QProcess *p : writers) {
+            QVERIFY(p->waitForFinished(60000));
+            QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p->exitCode(), 0);
+        }
+        for (int i = 0; i < perWriter; ++i) {
+            for (const char *prefix : {"a", "b", "c"})
+                QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", prefix + QString::number(i), "-"),
+                         QString::number(i));
         }
         // No temporary files left behind.
         const QStringList left = QFileInfo(SettingsStore::filePath()).dir().entryList(QDir::Files);
@@ -134,5 +179,21 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestSettingsStore)
+// Run with TST_SETTINGS_WRITER set, the program is one of the writers of
+// concurrentWritersKeepEachOthersKeys: it writes its keys and ends.
+int main(int argc, char **argv)
+{
+    const QString prefix = qEnvironmentVariable("TST_SETTINGS_WRITER");
+    if (!prefix.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        const int count = qEnvironmentVariableIntValue("TST_SETTINGS_COUNT");
+        for (int i = 0; i < count; ++i)
+            SettingsStore::Write("Quillet Lite", "settings", prefix + QString::number(i), QString::number(i));
+        return 0;
+    }
+    QApplication app(argc, argv);
+    TestSettingsStore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_settingsstore.moc"

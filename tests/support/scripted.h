@@ -12,7 +12,8 @@
 
 // Answers every modal question by script and records what was asked. A
 // question without a scripted answer is answered No / Cancel and counted
-// in unexpected, so a test can check that nothing else was asked.
+// in unexpected, so a test can check that nothing else was asked; so is a
+// report (an OK-only message box) whose OK the test did not script.
 class ScriptedUi : public platform::Ui
 {
 public:
@@ -27,7 +28,7 @@ public:
     ScriptedUi();
     ~ScriptedUi() override;
 
-    // Scripts the next answers, in order.
+    // Scripts the next answers, in order (Answer::OK for an expected report).
     void answer(platform::Answer a) { m_answers.push_back(a); }
     void chooseFile(const QString &path, int filterIndex = -1) { m_files.push_back({true, path, filterIndex}); }
     void cancelFile() { m_files.push_back({false, QString(), -1}); }

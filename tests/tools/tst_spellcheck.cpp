@@ -72,6 +72,7 @@ private Q_SLOTS:
     {
         ScriptedUi ui;
         ui.spell(answer(SpellAnswer::Change, QStringLiteral("sentence")));
+        ui.answer(platform::Answer::OK);
         bool ran = false;
         const QString out =
             tools::SpellCheckText(QStringLiteral("This is a sentense.\r\nSecond line.\r\n"), &ran);
@@ -98,6 +99,7 @@ private Q_SLOTS:
         ui.spell(answer(SpellAnswer::IgnoreAll));
         ui.spell(answer(SpellAnswer::Ignore));
         ui.spell(answer(SpellAnswer::Cancel));
+        ui.answer(platform::Answer::OK);
         const QString out = tools::SpellCheckText(
             QStringLiteral("teh cat, Qzxv, teh dog, Qzxv, wrold and frend"));
         // Cancel keeps what was corrected; the rest stays as it was.
@@ -204,6 +206,7 @@ private Q_SLOTS:
         box->setSelLength(4);
         f.ui.answer(platform::Answer::Yes);
         f.ui.spell(answer(SpellAnswer::Change, QStringLiteral("This")));
+        f.ui.answer(platform::Answer::OK);
         QVERIFY(f.trigger("mnuspelling"));
         QCOMPARE(f.item("mnuspelling")->text(), QStringLiteral("Check &Spelling"));
         QCOMPARE(platform::readSetting("settings", "spellcheck", QString()), QStringLiteral("Check &Spelling"));
