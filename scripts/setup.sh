@@ -11,7 +11,7 @@ packages=(
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   libgl-dev libhunspell-dev hunspell-en-us
   xdg-utils desktop-file-utils shared-mime-info appstream dpkg-dev
-  xvfb xdotool poppler-utils fonts-dejavu-core
+  xvfb xdotool poppler-utils fonts-dejavu-core openbox x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -9,6 +9,9 @@ class SingleInstance;
 
 namespace app {
 
+// The application's name and desktop entry, as the desktop sees them.
+void nameApplication();
+
 // Creates the application and the main window, runs start-up with the
 // command line (every argument, joined by single spaces, as one path) and
 // then the event loop. A start with a file while an editor runs for this

@@ -14,6 +14,7 @@
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
+#include "platform/windowframe.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -22,7 +23,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTimer>
 #include <QToolBar>
 
 namespace frame {
@@ -227,17 +227,18 @@ void MainWindow::restoreGeometryFromStore()
     const int height = readNumberSetting(kGeometry, QStringLiteral("MainHeight"), 6500);
     const QRect outer(platform::twipsToPixelsX(left), platform::twipsToPixelsY(top),
                       platform::twipsToPixelsX(width), platform::twipsToPixelsY(height));
-    move(outer.topLeft());
-    resize(outer.size());
-    // The window manager's frame is known only once the window is shown:
-    // then make the outer size the stored one.
-    QTimer::singleShot(0, this, [this, outer] {
-        const QSize frame = frameGeometry().size() - geometry().size();
-        if (!frame.isNull() && !isMaximized() && !isMinimized()) {
-            resize(outer.width() - frame.width(), outer.height() - frame.height());
-            move(outer.topLeft());
-        }
-    });
+    m_restoredTwips = QRect(left, top, width, height);
+    m_restoredPixels = outer;
+    // A window closed maximized stored the work area it filled: it comes
+    // back maximized, over a normal size of its own.
+    if (platform::coversWorkArea(outer)) {
+        platform::placeOuter(this, platform::fitOnScreen(QRect(
+            platform::twipsToPixelsX(1000), platform::twipsToPixelsY(1000),
+            platform::twipsToPixelsX(6500), platform::twipsToPixelsY(6500))));
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    platform::placeOuter(this, outer);
 }
 
 void MainWindow::startUp(const QString &commandLine)
@@ -297,15 +298,24 @@ void MainWindow::storeGeometry()
 {
     if (isMinimized())
         return;
-    const QRect outer = frameGeometry();
+    const QRect outer = platform::outerGeometry(this);
+    // A value whose pixels are still those it was restored to is written
+    // back as it was read, so an unmoved window stores the same numbers.
+    const auto twips = [](int pixels, int restoredPixels, int restoredTwips, int (*convert)(int)) {
+        return pixels == restoredPixels ? restoredTwips : convert(pixels);
+    };
     platform::writeSetting(kGeometry, QStringLiteral("MainLeft"),
-                           QString::number(platform::pixelsToTwipsX(outer.left())));
+                           QString::number(twips(outer.left(), m_restoredPixels.left(), m_restoredTwips.left(),
+                                                 platform::pixelsToTwipsX)));
     platform::writeSetting(kGeometry, QStringLiteral("MainTop"),
-                           QString::number(platform::pixelsToTwipsY(outer.top())));
+                           QString::number(twips(outer.top(), m_restoredPixels.top(), m_restoredTwips.top(),
+                                                 platform::pixelsToTwipsY)));
     platform::writeSetting(kGeometry, QStringLiteral("MainWidth"),
-                           QString::number(platform::pixelsToTwipsX(outer.width())));
+                           QString::number(twips(outer.width(), m_restoredPixels.width(),
+                                                 m_restoredTwips.width(), platform::pixelsToTwipsX)));
     platform::writeSetting(kGeometry, QStringLiteral("MainHeight"),
-                           QString::number(platform::pixelsToTwipsY(outer.height())));
+                           QString::number(twips(outer.height(), m_restoredPixels.height(),
+                                                 m_restoredTwips.height(), platform::pixelsToTwipsY)));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

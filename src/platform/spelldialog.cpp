@@ -115,21 +115,28 @@ SpellDialog::SpellDialog(const SpellRequest &request) : QDialog(request.parent)
     setTabOrder(cmdIgnoreAll, cmdAdd);
     setTabOrder(cmdAdd, cmdCancel);
 
-    // The best suggestion is offered; without one the word itself, to edit.
-    txtChangeTo->setText(request.suggestions.isEmpty() ? request.word : request.suggestions.first());
-    if (!request.suggestions.isEmpty())
-        lstSuggestions->setCurrentRow(0);
-    const auto updateButtons = [this] {
-        const bool any = !txtChangeTo->text().isEmpty();
+    // Nothing is changed that the user hasn't chosen: the box starts with
+    // the word itself and Enter means Ignore, until the user picks a
+    // suggestion or types a replacement.
+    txtChangeTo->setText(request.word);
+    const auto updateButtons = [this, misspelt = request.word] {
+        const QString to = txtChangeTo->text();
+        const bool any = !to.isEmpty() && to != misspelt;
         cmdChange->setEnabled(any);
         cmdChangeAll->setEnabled(any);
-        (any ? cmdChange : cmdIgnore)->setDefault(true);
+        (any && m_chosen ? cmdChange : cmdIgnore)->setDefault(true);
     };
     updateButtons();
+    connect(txtChangeTo, &QLineEdit::textEdited, this, [this, updateButtons] {
+        m_chosen = true;
+        updateButtons();
+    });
     connect(txtChangeTo, &QLineEdit::textChanged, this, updateButtons);
     connect(lstSuggestions, &QListWidget::currentTextChanged, this, [this](const QString &text) {
-        if (!text.isEmpty() && (lstSuggestions->currentItem()->flags() & Qt::ItemIsEnabled))
+        if (!text.isEmpty() && (lstSuggestions->currentItem()->flags() & Qt::ItemIsEnabled)) {
+            m_chosen = true;
             txtChangeTo->setText(text);
+        }
     });
     connect(lstSuggestions, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
         if (item->flags() & Qt::ItemIsEnabled) {

@@ -8,6 +8,7 @@
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
 #include "platform/ui.h"
+#include "platform/windowframe.h"
 #include "tools/toolcommands.h"
 
 #include <QCloseEvent>
@@ -185,12 +186,9 @@ void SideWindow::load()
 void SideWindow::placeOuter()
 {
     // Stored values are outer coordinates: the frame is part of the size,
-    // and a top-level window's position is that of its frame.
-    const QRect outer(twipsToPixelsX(m_outerTwips.left()), twipsToPixelsY(m_outerTwips.top()),
-                      twipsToPixelsX(m_outerTwips.width()), twipsToPixelsY(m_outerTwips.height()));
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(qMax(0, outer.width() - frame.width()), qMax(0, outer.height() - frame.height()));
-    move(outer.topLeft());
+    // and a window off every screen or larger than any comes back on one.
+    platform::placeOuter(this, QRect(twipsToPixelsX(m_outerTwips.left()), twipsToPixelsY(m_outerTwips.top()),
+                                     twipsToPixelsX(m_outerTwips.width()), twipsToPixelsY(m_outerTwips.height())));
 }
 
 void SideWindow::layoutText()
@@ -296,7 +294,7 @@ void SideWindow::storeGeometry()
     if (isMinimized())
         return;
     // Left, top, width, height of the outer frame.
-    const QRect outer = frameGeometry();
+    const QRect outer = platform::outerGeometry(this);
     const std::pair<const char *, int> values[] = {
         {"Left", pixelsToTwipsX(outer.left())},
         {"Top", pixelsToTwipsY(outer.top())},

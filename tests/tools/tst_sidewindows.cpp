@@ -202,6 +202,32 @@ private Q_SLOTS:
         QCOMPARE(pane(open(g, kAppBar), kAppBar)->Text(), QString());
     }
 
+    void utf8AndLineSeparatorsRoundTrip()
+    {
+        // Notes another program wrote in UTF-8, with a line break inside a
+        // paragraph; one more typed with Shift+Enter.
+        EditorFixture f;
+        const QString path = contentPath(f, kCodeKeeper);
+        writeFile(path, "{\\rtf1\\ansi\\ansicpg65001\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 caf\\'c3\\'a9 "
+                        "\xe2\x82\xac\xe2\x80\xa8na\xc3\xafve\\par end}");
+        const QString expected = QString::fromUtf16(u"caf\u00e9 \u20ac\u2028na\u00efve\nend");
+        QPointer<QWidget> w = open(f, kCodeKeeper);
+        RichTextBox *box = pane(w, kCodeKeeper);
+        QCOMPARE(box->document()->toRawText(), QString(expected).replace(u'\n', QChar::ParagraphSeparator));
+        box->setSelStart(int(box->Text().size()));
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(box, QStringLiteral("x"));
+        closeWindow(w);
+        for (int run = 0; run < 2; ++run) {
+            w = open(f, kCodeKeeper);
+            QCOMPARE(pane(w, kCodeKeeper)->document()->blockCount(), 2);
+            QCOMPARE(pane(w, kCodeKeeper)->document()->toRawText(),
+                     QString(expected + QChar::LineSeparator + u'x').replace(u'\n', QChar::ParagraphSeparator));
+            closeWindow(w);
+        }
+    }
+
     void geometryStoredAndRestoredExactly()
     {
         EditorFixture f;
@@ -267,6 +293,16 @@ private Q_SLOTS:
         w = open(f, kAppBar);
         QCOMPARE(w->frameGeometry().size(), QSize(platform::twipsToPixelsX(6360), platform::twipsToPixelsY(1200)));
         QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void geometryOffScreenOrAbsurdComesOnScreen()
+    {
+        writeSetting("Settings", "sholderTop", "-99999999");
+        writeSetting("Settings", "appbarHeight", "2147483647");
+        EditorFixture f;
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(avail.contains(open(f, kCodeKeeper)->frameGeometry()));
+        QVERIFY(avail.contains(open(f, kAppBar)->frameGeometry()));
     }
 
     void unsavedNotesKeepTheWindowOpen()
