@@ -18,6 +18,8 @@
 #include <QMenu>
 #include <QTextDocument>
 
+#include <optional>
+
 namespace document {
 
 using platform::ignoreErrors;
@@ -74,6 +76,7 @@ DocumentWindow::DocumentWindow(QWidget *parent) : QWidget(parent)
     connect(rtfText, &platform::RichTextBox::SelChange, this, &DocumentWindow::rtfText_SelChange);
     connect(rtfText, &platform::RichTextBox::KeyDown, this, &DocumentWindow::rtfText_KeyDown);
     connect(rtfText, &platform::RichTextBox::MouseDown, this, &DocumentWindow::rtfText_MouseDown);
+    connect(rtfText, &platform::RichTextBox::KeyDown, this, &DocumentWindow::rtfText_QuickLinkKey);
 
     // Design client area 4680 by 3195 twips.
     resize(twipsToPixelsX(4680), twipsToPixelsY(3195));
@@ -90,6 +93,8 @@ QString DocumentWindow::caption() const
 void DocumentWindow::setCaption(const QString &caption)
 {
     setWindowTitle(caption);
+    // A screen reader tells documents apart by their text's name.
+    rtfText->setAccessibleName(caption);
     if (QMdiSubWindow *sub = subWindow())
         sub->setWindowTitle(caption);
 }
@@ -255,7 +260,14 @@ bool DocumentWindow::saveOnClose()
 
 // ---------------------------------------------------------------- Quick Link
 
-void DocumentWindow::rtfText_MouseDown(int button, int, int x, int y)
+namespace {
+
+// The Quick Link menu's rules: nothing while "Quick Link Off" is checked;
+// otherwise the form holding the menu is loaded, and the menu pops up at
+// the given place when there is one. Opened from the keyboard, its first
+// item is highlighted, as menus opened by keys are (a screen reader then
+// starts reading it).
+void quickLink(std::optional<QPoint> at, bool byKeyboard = false)
 {
     frame::MainWindow *w = frame::frmMain();
     if (!w)
@@ -264,10 +276,28 @@ void DocumentWindow::rtfText_MouseDown(int button, int, int x, int y)
         QAction *off = w->menuItem(QStringLiteral("mnqloff"));
         if (off && off->isChecked())
             return;
-        editing::FindForm *form = w->frmlink();
-        if (button == 2)
-            form->mnun()->popup(rtfText->viewport()->mapToGlobal(QPoint(x, y)));
+        QMenu *menu = w->frmlink()->mnun();
+        if (!at)
+            return;
+        menu->popup(*at);
+        if (byKeyboard && !menu->actions().isEmpty())
+            menu->setActiveAction(menu->actions().constFirst());
     });
+}
+
+} // namespace
+
+void DocumentWindow::rtfText_MouseDown(int button, int, int x, int y)
+{
+    quickLink(button == 2 ? std::optional<QPoint>(rtfText->viewport()->mapToGlobal(QPoint(x, y)))
+                          : std::nullopt);
+}
+
+void DocumentWindow::rtfText_QuickLinkKey(int keyCode, int shift)
+{
+    // Shift+F10 and the Menu key: the keyboard's right button, at the caret.
+    if ((keyCode == Qt::Key_F10 && shift == 1) || (keyCode == Qt::Key_Menu && shift == 0))
+        quickLink(rtfText->viewport()->mapToGlobal(rtfText->cursorRect().bottomLeft()), true);
 }
 
 } // namespace document

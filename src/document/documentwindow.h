@@ -65,6 +65,7 @@ private:
     void rtfText_SelChange();
     void rtfText_KeyDown(int keyCode, int shift);
     void rtfText_MouseDown(int button, int shift, int x, int y);
+    void rtfText_QuickLinkKey(int keyCode, int shift);
 };
 
 // The two filters of the save dialogs.

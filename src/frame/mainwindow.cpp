@@ -10,6 +10,7 @@
 #include "frame/statusbar.h"
 #include "frame/toolbar.h"
 #include "help/tipofday.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
@@ -56,6 +57,7 @@ void connectMenuCommands(const MenuSet &set, Tree tree, QObject *context)
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     g_instance = this;
+    platform::installAccessibility();
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 

@@ -2,6 +2,7 @@
 
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "platform/programfolder.h"
 #include "platform/richtextbox.h"
@@ -101,6 +102,8 @@ SideWindow::SideWindow(Kind kind, QWidget *owner)
     setObjectName(QString::fromLatin1(d.form));
     setWindowTitle(QString::fromLatin1(d.caption));
     setAttribute(Qt::WA_DeleteOnClose);
+    // Escape closes the window as its close box does: the notes are saved.
+    platform::escapeCloses(this);
 
     m_text = new platform::RichTextBox(this);
     m_text->setObjectName(QString::fromLatin1(d.control));

@@ -84,6 +84,15 @@ extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
         // context even when none could be made (no OpenGL: the offscreen
         // platform, an X server without GLX) and crashes the editor.
         QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+        // Screen readers read the pages: the renderer keeps an accessibility
+        // tree from the first page on, not only once an assistive technology
+        // has asked the engine for one. The flag counts only before the
+        // engine's first use.
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        if (!flags.contains("--force-renderer-accessibility")) {
+            flags += QByteArray(flags.isEmpty() ? "" : " ") + "--force-renderer-accessibility";
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+        }
         if (!qt_gl_global_share_context()) {
             QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
             auto *context = new QOpenGLContext(qApp);
