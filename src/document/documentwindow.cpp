@@ -26,16 +26,6 @@ using platform::ignoreErrors;
 using platform::twipsToPixelsX;
 using platform::twipsToPixelsY;
 
-const QString kScriptFilter = QStringLiteral(
-    "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
-    "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
-    "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|Config Files (*.cfg)|*.cfg|TEMP Files (*.tmp)|"
-    "*.tmp|ALL Files (*.*)|*.*");
-const QString kShortScriptFilter = QStringLiteral(
-    "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
-    "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
-    "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|TEMP Files (*.tmp)|*.tmp|ALL Files (*.*)|*.*");
-
 namespace {
 
 QLabel *makeLabel(QWidget *parent, const char *name, int l, int t, int w, int h)
@@ -232,7 +222,7 @@ bool DocumentWindow::saveOnClose()
     try {
         if (hasFile()) {
             dlg.setFileName(caption());
-            dlg.setFilter(kShortScriptFilter);
+            dlg.setFilter(files::shortScriptFilter());
             dlg.setDialogTitle(QStringLiteral("Save Changes"));
             dlg.setCancelError(true);
             setCaption(dlg.FileName());
@@ -245,7 +235,7 @@ bool DocumentWindow::saveOnClose()
         }
         dlg.setDialogTitle(QStringLiteral("Save As"));
         dlg.setCancelError(true);
-        dlg.setFilter(kScriptFilter);
+        dlg.setFilter(files::scriptFilter());
         dlg.ShowSave();
         if (dlg.FileName().isEmpty())
             return false;

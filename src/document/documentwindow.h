@@ -68,10 +68,6 @@ private:
     void rtfText_QuickLinkKey(int keyCode, int shift);
 };
 
-// The two filters of the save dialogs.
-extern const QString kScriptFilter;
-extern const QString kShortScriptFilter;
-
 // The byte count of the file the shared dialog names (0 when none).
 qint64 dialogFileSize();
 // A number in the read-outs' format: thousands separated, no leading zeros.

@@ -26,6 +26,8 @@ struct FileRequest
     bool save = false;
     QString title;
     QStringList filters;  // "description (patterns)" per entry, in order
+    QList<QStringList> patterns; // each entry's patterns, as written ("*.*", "*.cgi")
+    QString directory;    // the folder the dialog opens in
     int filterIndex = 0;  // entry selected when the dialog opens
     QString fileName;     // name box pre-fill
     QWidget *parent = nullptr;
