@@ -12,6 +12,8 @@ packages=(
   libgl-dev libhunspell-dev hunspell-en-us
   xdg-utils desktop-file-utils shared-mime-info appstream dpkg-dev
   xvfb xdotool poppler-utils fonts-dejavu-core openbox x11-utils
+  # The Script menu runs perl; a test runs a script that uses CGI.pm.
+  perl libcgi-pm-perl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -135,6 +135,8 @@ void DocumentWindow::Load()
         w->menuItem(QStringLiteral("mnuedit"))->setVisible(true);
         w->quickItem(QStringLiteral("mnuedit"))->setVisible(true);
     });
+    // The Script menu, of the main menu only, needs a document too.
+    ignoreErrors([w] { w->menuItem(QStringLiteral("mnuScript"))->setVisible(true); });
     ignoreErrors([this] { filesize->setVisible(true); });
 }
 

@@ -16,6 +16,7 @@
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
 #include "platform/windowframe.h"
+#include "script/scriptcommands.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -97,6 +98,7 @@ MainWindow *MainWindow::instance()
 
 void MainWindow::buildMenus()
 {
+    platform::skipHiddenMenuKeys(menuBar());
     m_menus = buildMainMenus(menuBar());
     connectMenuCommands(m_menus, Tree::Main, this);
     if (QMenu *window = m_menus.menu(QStringLiteral("mnuWindow")))
@@ -289,7 +291,9 @@ void MainWindow::startUp(const QString &commandLine)
         menuItem(QStringLiteral("mnuhtmltags"))->setVisible(false);
         menuItem(QStringLiteral("mnuautoinsert"))->setEnabled(false);
         menuItem(QStringLiteral("mnuedit"))->setVisible(false);
+        menuItem(QStringLiteral("mnuScript"))->setVisible(false);
     }
+    script::startUp(this);
     // 16. Tip of the day.
     platform::ignoreErrors([this] { help::showTipOfTheDay(this); });
 }

@@ -165,6 +165,16 @@ std::vector<MenuEntry> makeEntries()
     e.push_back(item(1, "mnulcarat", " &&lt; <", "", M));
     e.push_back(item(1, "mnurcarat", "&&gt; >", "", M));
 
+    // The workbench for scripts, in the main menu only.
+    e.push_back(item(0, "mnuScript", "&Script", "", S | M));
+    e.push_back(item(1, "mnuScriptCheck", "&Check Syntax", "Ctrl+K", M));
+    e.push_back(item(1, "mnuScriptRun", "&Run as CGI...", "F5", M));
+    e.push_back(item(1, "mnuScriptRunAgain", "Run &Again", "Ctrl+F5", M));
+    e.push_back(item(1, "mnuScriptStop", "&Stop", "", M | D));
+    e.push_back(sep(1, M));
+    e.push_back(item(1, "mnuScriptGoto", "&Go To Line...", "Ctrl+G", M));
+    e.push_back(item(1, "mnuScriptLineNumbers", "Line &Numbers", "", M));
+
     e.push_back(item(0, "mnuWindow", "&Window", "", S));
     e.push_back(item(1, "mnuWindowNewWindow", "&New Window"));
     e.push_back(sep(1));

@@ -11,8 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QShortcutEvent>
 #include <QShortcut>
 #include <QStyleFactory>
 #include <QStyleOptionMenuItem>
@@ -192,6 +194,50 @@ private:
     }
 };
 
+// ---------------------------------------------------------------- menu bar
+
+class MenuKeys : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Shortcut)
+            return false;
+        auto *bar = static_cast<QMenuBar *>(watched);
+        const QKeySequence key = static_cast<QShortcutEvent *>(event)->key();
+        QList<QAction *> shown;
+        bool hidden = false;
+        for (QAction *a : bar->actions()) {
+            if (QKeySequence::mnemonic(a->text()) != key)
+                continue;
+            if (a->isVisible() && a->isEnabled())
+                shown << a;
+            else
+                hidden = true;
+        }
+        if (!hidden)
+            return false; // Qt's own handling
+        if (!shown.isEmpty()) {
+            // The next shown menu after the open one, the first otherwise.
+            const qsizetype at = shown.indexOf(bar->activeAction());
+            QAction *next = shown.at((at + 1) % shown.size());
+            bar->setActiveAction(next);
+            if (QMenu *menu = next->menu()) {
+                const QList<QAction *> items = menu->actions();
+                const auto first = std::find_if(items.begin(), items.end(), [](QAction *a) {
+                    return a->isVisible() && a->isEnabled() && !a->isSeparator();
+                });
+                if (first != items.end())
+                    menu->setActiveAction(*first);
+            }
+        }
+        return true;
+    }
+};
+
 QStyle *switchMenuStyle()
 {
     static QPointer<QStyle> style;
@@ -233,6 +279,11 @@ void nameAfterLabel(QWidget *control, const QLabel *label)
     name.remove(QLatin1Char('&'));
     name.replace(QLatin1Char('\x01'), QLatin1Char('&'));
     control->setAccessibleName(name);
+}
+
+void skipHiddenMenuKeys(QMenuBar *bar)
+{
+    bar->installEventFilter(new MenuKeys(bar));
 }
 
 void makeSwitch(QAction *item, QMenu *menu)

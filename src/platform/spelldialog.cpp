@@ -1,5 +1,7 @@
 #include "platform/spelldialog.h"
 
+#include "platform/accessibility.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +68,7 @@ SpellDialog::SpellDialog(const SpellRequest &request) : QDialog(request.parent)
     lstSuggestions->setObjectName(QStringLiteral("lstSuggestions"));
     lstSuggestions->addItems(request.suggestions);
     suggestLabel->setBuddy(lstSuggestions);
+    platform::nameAfterLabel(lstSuggestions, suggestLabel); // a list doesn't read its buddy
     if (lstSuggestions->count() == 0) {
         auto *none = new QListWidgetItem(QStringLiteral("(no suggestions)"), lstSuggestions);
         none->setFlags(Qt::NoItemFlags);

@@ -1,5 +1,6 @@
 #include "platform/ui.h"
 
+#include "platform/cgidialog.h"
 #include "platform/spelldialog.h"
 
 #include <QFileDialog>
@@ -195,6 +196,16 @@ bool QtUi::printDialog(const PrintRequest &request)
 SpellAnswer QtUi::spellDialog(const SpellRequest &request)
 {
     return runSpellDialog(request);
+}
+
+std::optional<CgiRunRequest> Ui::cgiRunDialog(const CgiRunRequest &)
+{
+    return std::nullopt;
+}
+
+std::optional<CgiRunRequest> QtUi::cgiRunDialog(const CgiRunRequest &initial)
+{
+    return runCgiRunDialog(initial);
 }
 
 } // namespace platform

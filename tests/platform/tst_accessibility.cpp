@@ -19,6 +19,7 @@
 #include "platform/browser.h"
 #include "platform/programfolder.h"
 #include "platform/richtextbox.h"
+#include "platform/spelldialog.h"
 #include "tools/launchers.h"
 #include "tools/sidewindows.h"
 
@@ -308,6 +309,13 @@ private Q_SLOTS:
         QTRY_VERIFY(!desk);
     }
 
+    void spellerSuggestionsAreNamed()
+    {
+        platform::SpellDialog dialog({QStringLiteral("teh"), QStringLiteral("teh cat"), 0,
+                                      {QStringLiteral("the")}, nullptr});
+        QCOMPARE(nameOf(dialog.lstSuggestions), QStringLiteral("Suggestions:"));
+    }
+
     void sideWindows()
     {
         EditorFixture f;
@@ -374,6 +382,17 @@ private Q_SLOTS:
             QCOMPARE(menu->grab().toImage(), checkable);
             menu->hide();
         }
+    }
+
+    void hiddenMenuLeavesItsKeyToHelp()
+    {
+        EditorFixture f; // no document: "&Html Tags" is hidden
+        QVERIFY(activate(f.window()));
+        QTest::keyClick(f.window(), Qt::Key_H, Qt::AltModifier);
+        QMenu *help = f.window()->menus().menu(QStringLiteral("mnuHelp"));
+        QTRY_VERIFY(help->isVisible());
+        QCOMPARE(help->activeAction(), f.item("mnuHelpContents"));
+        help->hide();
     }
 
     void aboutBoxRuleIsDecoration()
