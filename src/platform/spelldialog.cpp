@@ -135,14 +135,17 @@ SpellDialog::SpellDialog(const SpellRequest &request) : QDialog(request.parent)
         updateButtons();
     });
     connect(txtChangeTo, &QLineEdit::textChanged, this, updateButtons);
-    connect(lstSuggestions, &QListWidget::currentTextChanged, this, [this](const QString &text) {
-        if (!text.isEmpty() && (lstSuggestions->currentItem()->flags() & Qt::ItemIsEnabled)) {
+    // A suggestion is chosen when it is selected (a click, the arrow keys);
+    // the list's focus alone, on its first item, chooses nothing.
+    connect(lstSuggestions, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> picked = lstSuggestions->selectedItems();
+        if (!picked.isEmpty() && (picked.first()->flags() & Qt::ItemIsEnabled)) {
             m_chosen = true;
-            txtChangeTo->setText(text);
+            txtChangeTo->setText(picked.first()->text());
         }
     });
     connect(lstSuggestions, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
-        if (item->flags() & Qt::ItemIsEnabled) {
+        if ((item->flags() & Qt::ItemIsEnabled) && item->isSelected()) {
             txtChangeTo->setText(item->text());
             finish(SpellAnswer::Change);
         }

@@ -137,21 +137,21 @@ QString Speller::missingDictionaryMessage(const QString &localeName)
 {
     const QString locale = localeName.isEmpty() ? userLanguage() : localeName;
     const bool english = locale.isEmpty() || locale == QLatin1String("en_US");
-    QString text = english
-        ? QStringLiteral("No spelling dictionary is installed: the spelling was not checked.\n\n"
-                         "The check needs the Hunspell dictionary for en_US (en_US.aff and en_US.dic in %1).")
-              .arg(dictionaryFolders().join(QLatin1String(" or ")))
-        : QStringLiteral("No spelling dictionary is installed: the spelling was not checked.\n\n"
-                         "The check needs a Hunspell dictionary for %1 or, failing that, for en_US "
-                         "(%1.aff and %1.dic, or en_US.aff and en_US.dic, in %2).")
-              .arg(locale, dictionaryFolders().join(QLatin1String(" or ")));
-    text += QStringLiteral("\n\nInstall one, for example the hunspell-en-us package:\n"
-                           "    sudo apt install hunspell-en-us");
+    const QString folders = dictionaryFolders().join(QLatin1String(" or "));
+    QString text = QStringLiteral("No spelling dictionary is installed, so the spelling was not checked.\n\n");
+    text += english
+        ? QStringLiteral("The check needs the Hunspell dictionary for en_US (en_US.aff and en_US.dic) in %1.")
+              .arg(folders)
+        : QStringLiteral("The check needs a Hunspell dictionary for %1 or, failing that, for en_US "
+                         "(%1.aff and %1.dic, or en_US.aff and en_US.dic) in %2.")
+              .arg(locale, folders);
+    text += QStringLiteral("\n\nTo install the English one, the hunspell-en-us package:\n"
+                           "    sudo apt install hunspell-en-us\n");
     if (!english) {
-        text += QStringLiteral("\nor your language's (find it with: apt search hunspell-%1)")
-                    .arg(locale.section(QLatin1Char('_'), 0, 0).toLower());
+        text += QStringLiteral("For %1, find its package with:\n    apt search hunspell-%2\n")
+                    .arg(locale, locale.section(QLatin1Char('_'), 0, 0).toLower());
     }
-    text += QStringLiteral("\nand check the spelling again.");
+    text += QStringLiteral("Then check the spelling again.");
     return text;
 }
 

@@ -17,6 +17,8 @@
 #include <QTextCursor>
 
 #include <algorithm>
+#include <future>
+#include <memory>
 
 namespace tools {
 
@@ -74,17 +76,25 @@ SpellOutcome checkSpelling(const QString &text, DocumentKind kind)
 {
     SpellOutcome outcome;
     platform::ignoreErrors([&] {
-        platform::Speller speller;
+        // The dictionary loads while the words are found.
+        auto loading = std::async(std::launch::async, [] {
+            auto speller = std::make_unique<platform::Speller>();
+            if (speller->isReady())
+                speller->loadPersonal();
+            return speller;
+        });
+        const std::vector<ProseWord> words = proseWords(text, kind);
+        const std::unique_ptr<platform::Speller> loaded = loading.get();
+        platform::Speller &speller = *loaded;
         if (!speller.isReady())
             return;
-        speller.loadPersonal();
         outcome.ran = true;
         // Views into text, which stays as it is: corrections are edits.
         QHash<QStringView, bool> known;
         QSet<QStringView> ignored;
         QHash<QStringView, QString> changeAll;
         std::vector<SpellEdit> &edits = outcome.edits;
-        for (const ProseWord &w : proseWords(text, kind)) {
+        for (const ProseWord &w : words) {
             const QStringView word = QStringView(text).mid(w.start, w.length);
             if (ignored.contains(word))
                 continue;

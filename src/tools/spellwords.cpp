@@ -766,6 +766,15 @@ private:
                 bool letter = false;
                 end = entityEnd(i, to, &letter);
                 glued = letter && (letterAt(i - 1, from, to) || letterAt(end, from, to));
+                // A tag written out as text: &lt;blockquote&gt;
+                if (end == i + 4 && startsWith(i, "&lt;")) {
+                    int p = end < to && t[end] == u'/' ? end + 1 : end;
+                    if (p < to && isAsciiLetter(t[p])) {
+                        while (p < to && isIdentChar(t[p]))
+                            ++p;
+                        end = p;
+                    }
+                }
                 break;
             }
             case u'\\':

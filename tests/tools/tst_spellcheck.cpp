@@ -16,6 +16,7 @@
 #include "tools/spellwords.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -168,7 +169,7 @@ private Q_SLOTS:
             << perl << "print <<~EOT;\n    <b>Bold</b> text ${name}s\n    EOT\n# after"
             << QStringList{"Bold", "text", "after"};
         QTest::newRow("markup")
-            << html << "<p title='Tip text' class=\"big\">One&nbsp;two caf&eacute; Hel<b>lo</b></p>"
+            << html << "<p title='Tip text' class=\"big\">One&nbsp;two caf&eacute; Hel<b>lo</b> &lt;/tbody&gt;</p>"
                        "<script>var wrod;</script><STYLE>p{}</STYLE><!-- note -->"
             << QStringList{"Tip", "text", "One", "two", "note"};
     }
@@ -460,6 +461,9 @@ private Q_SLOTS:
         box->document()->undo();
         QCOMPARE(box->Text(), before);
         QCOMPARE(box->encodedText(), bytes);
+        box->setSelStart(int(before.lastIndexOf(QLatin1String("misteak"))));
+        box->setSelLength(7);
+        QCOMPARE(box->SelColor(), comment);
     }
 
     void realDialogChangesOnlyWhatWasChosen()
@@ -491,6 +495,16 @@ private Q_SLOTS:
             QVERIFY(dialog.cmdIgnore->isDefault());
             dialog.show();
             QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+            QCOMPARE(dialog.answer().action, SpellAnswer::Ignore);
+        }
+        {
+            // Moving into the suggestions chooses none of them.
+            platform::SpellDialog dialog(request);
+            dialog.show();
+            QApplication::setActiveWindow(&dialog);
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            dialog.lstSuggestions->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(dialog.lstSuggestions, Qt::Key_Return);
             QCOMPARE(dialog.answer().action, SpellAnswer::Ignore);
         }
         {
