@@ -1,6 +1,7 @@
 #include "platform/documentloader.h"
 
 #include "platform/errors.h"
+#include "platform/rtfreader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,11 @@
 #include <mutex>
 
 namespace platform {
+
+quint64 hashContent(const QByteArray &bytes)
+{
+    return quint64(qHash(QByteArrayView(bytes), size_t(0x9E3779B97F4A7C15ULL))) | 1;
+}
 
 int paragraphStamp(QStringView text, int breakStyle)
 {
@@ -57,12 +63,15 @@ bool loadText(const QString &path, LoadedText *out, int *errorNumber, QString *e
         return false;
     }
     QByteArray bytes = file.readAll();
+    out->contentHash = hashContent(bytes);
     if (file.error() != QFileDevice::NoError) {
         *errorNumber = ControlError::PathFileAccess;
         *error = file.errorString();
         return false;
     }
-    if (bytes.startsWith("{\\rtf")) {
+    // Only a whole rich-text document is read as one; anything else, even
+    // if it starts the same way, is plain text kept byte for byte.
+    if (rtf::isCompleteDocument(bytes)) {
         out->isRichText = true;
         out->bytes = std::move(bytes);
         return true;

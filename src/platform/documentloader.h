@@ -17,7 +17,11 @@ struct LoadedText
     QByteArray bytes;          // rich text: the source, read by the control
     DecodedText decoded;       // plain text
     std::vector<int> stamps;   // plain text: one per paragraph
+    quint64 contentHash = 0;   // of the bytes read (hashContent)
 };
+
+// A hash of a file's bytes, to tell later whether they changed (never 0).
+quint64 hashContent(const QByteArray &bytes);
 
 // Reads and decodes a file; false with the system's reason when it can't
 // be read.

@@ -364,6 +364,8 @@ void RichTextBox::LoadFile(const QString &path)
         Nesting::Scope loading(m_loading);
         m_file.fill(doc, loaded);
     }
+    m_loadedRichText = loaded.isRichText;
+    m_loadedHash = loaded.contentHash;
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
     m_lastBlockCount = doc->blockCount();

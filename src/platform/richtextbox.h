@@ -74,6 +74,10 @@ public:
     // A file holding rich-text source loads with its formatting, any other
     // file as its text (its encoding and line breaks are kept for saving).
     void LoadFile(const QString &path);
+    // Whether the last LoadFile read rich-text source.
+    bool loadedAsRichText() const { return m_loadedRichText; }
+    // A hash of the bytes the last LoadFile read (hashContent).
+    quint64 loadedContentHash() const { return m_loadedHash; }
     // The whole content as rich-text source.
     void SaveFile(const QString &path);
     // The text in the encoding and line breaks it was loaded with.
@@ -152,6 +156,8 @@ private:
     DisplayLines m_lines;
     RedrawBatch m_batch;
     DocumentFile m_file;
+    bool m_loadedRichText = false;
+    quint64 m_loadedHash = 0;
 
     // Edits of our own that change formats only, or that bring their own
     // formatting, must not move or spread colours; while loading, the
