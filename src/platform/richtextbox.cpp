@@ -1,4 +1,5 @@
 #include "platform/richtextbox.h"
+#include "platform/textprint.h"
 
 #include "platform/errors.h"
 #include "platform/richtextaccessible.h"
@@ -441,7 +442,7 @@ void RichTextBox::SelPrint(QPrinter *printer)
         throw ControlError(ControlError::InvalidPropertyValue, QStringLiteral("No printer"));
     const QTextCursor c = textCursor();
     auto copy = c.hasSelection() ? formattedCopy(c.selectionStart(), c.selectionEnd()) : formattedCopy();
-    copy->print(printer);
+    printText(*copy, printer);
 }
 
 void RichTextBox::Refresh()
