@@ -30,6 +30,8 @@ QStringList installedFiles()
         QStringLiteral("share/metainfo/com.example.quillet.QuilletLite.metainfo.xml"),
         QStringLiteral("share/mime/packages/quillet-lite.xml"),
         QStringLiteral("share/man/man1/quilex.1.gz"),
+        QStringLiteral("share/doc/quillet-lite/changelog.gz"),
+        QStringLiteral("share/doc/quillet-lite/copyright"),
     };
     for (const char *name : {"help.html", "list.html", "newhtml.qz", "quilex.ico", "tod.qz"})
         files << QStringLiteral("share/quillet-lite/") + QLatin1String(name);
