@@ -186,6 +186,11 @@ private Q_SLOTS:
         env.insert(QStringLiteral("QUILLET_DRIVER_REPORT"), reportPath);
         if (::geteuid() == 0)
             env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+        // A sanitizer build's settings hold for the editor too.
+        for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+            if (qEnvironmentVariableIsSet(name))
+                env.insert(QLatin1String(name), qEnvironmentVariable(name));
+        }
         const Run editor = run(prefix() + QStringLiteral("/bin/quilex"), {QStringLiteral("start.pl")}, work, env, 120000);
 
         QMap<QString, QString> report;
