@@ -29,9 +29,9 @@ fi
 export QT_QPA_PLATFORM=offscreen
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 # Reports go to files (a test may be holding its standard error when one
-# comes) and are shown at the end. Leaks are
-# left to other tools: the libraries below the editor keep caches for the
-# life of the process.
+# comes, and an editor a test starts has none) and are shown at the end.
+# Leaks are left to other tools: the libraries below the editor keep caches
+# for the life of the process.
 logs="$build/sanitizer-reports"
 rm -rf "$logs"
 mkdir -p "$logs"
