@@ -85,6 +85,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
+    // The base class closes the window and deletes the document area after
+    // this; what the area signals then must not reach handlers that use
+    // this window, which no longer is one.
+    disconnect(m_mdi, nullptr, this, nullptr);
     // A Find form without a parent (shown from the Quick Link menu) isn't
     // deleted with the window.
     delete m_frmlink;
