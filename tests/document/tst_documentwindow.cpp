@@ -82,6 +82,24 @@ private Q_SLOTS:
         QVERIFY(f.item("mnuhtmltags")->isVisible());
     }
 
+    void newWindowFitsItsMainWindow()
+    {
+        EditorFixture f;
+        f.window()->resize(1400, 1000);
+        QMdiArea *mdi = f.window()->mdiArea();
+        const QSize area = mdi->maximumViewportSize();
+        QRect last;
+        for (int i = 0; i < 6; ++i) {
+            const QRect r = f.newDocument()->subWindow()->geometry();
+            QVERIFY2(r.width() >= area.width() * 3 / 4 && r.height() >= area.height() * 3 / 4,
+                     "three quarters of a large window area");
+            // Cascaded, and never out of the area.
+            QVERIFY(QRect(QPoint(0, 0), area).contains(r));
+            QVERIFY(i == 0 || r.topLeft() != last.topLeft());
+            last = r;
+        }
+    }
+
     void windowTooSmallKeepsTheText()
     {
         EditorFixture f;
