@@ -12,8 +12,9 @@ packages=(
   libgl-dev libhunspell-dev hunspell-en-us
   xdg-utils desktop-file-utils shared-mime-info
   xvfb xdotool poppler-utils fonts-dejavu-core openbox x11-utils
-  # The Script menu runs perl; a test runs a script that uses CGI.pm.
-  perl libcgi-pm-perl
+  # The Script menu runs perl and checks pages with HTML Tidy; a test runs a
+  # script that uses CGI.pm.
+  perl libtidy-dev libcgi-pm-perl
 )
 missing=()
 for p in "${packages[@]}"; do
