@@ -70,6 +70,11 @@ public:
     // The width in twips at which lines wrap (0: the control's width).
     int RightMargin() const;
     void setRightMargin(int twips);
+    // Room in pixels at the left of the text, for a strip of the window's
+    // own (the line numbers); lines still wrap at the right margin where
+    // the room left allows.
+    int leftMargin() const { return m_leftMargin; }
+    void setLeftMargin(int pixels);
 
     // A file holding rich-text source loads with its formatting, any other
     // file as its text (its encoding and line breaks are kept for saving).
@@ -169,6 +174,7 @@ private:
     Nesting m_loading;
 
     int m_rightMarginTwips = 0;
+    int m_leftMargin = 0;
     int m_lastUndoSteps = 0;
     int m_lastRedoSteps = 0;
     int m_lastBlockCount = 1;
