@@ -403,11 +403,17 @@ private:
     {
         const document::FileModel &file = w.doc->file();
         const document::DiskStamp stamp = file.stamp();
+        // A file named relative to this editor's working folder is kept by
+        // its full name: the next editor may start in another folder.
+        QString caption = w.doc->caption();
+        if (w.doc->hasFile() && QFileInfo(caption).isRelative())
+            caption = QFileInfo(caption).absoluteFilePath();
+        const QString filePath = file.path().isEmpty() ? QString() : QFileInfo(file.path()).absoluteFilePath();
         platform::RecoveryEntry entry;
         entry.fields = {
             {QStringLiteral("kind"), QStringLiteral("document")},
-            {QStringLiteral("caption"), w.doc->caption()},
-            {QStringLiteral("path"), file.path()},
+            {QStringLiteral("caption"), caption},
+            {QStringLiteral("path"), filePath},
             {QStringLiteral("rich"), file.loadedAsRichText() ? QStringLiteral("1") : QStringLiteral("0")},
             {QStringLiteral("hash"), QString::number(file.contentHash())},
             {QStringLiteral("stamp"), stamp.exists ? QStringLiteral("%1 %2 %3 %4")

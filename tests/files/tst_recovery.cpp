@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
@@ -88,7 +89,9 @@ private:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QUILLET_RECOVERY_CHILD"), QString::fromLatin1(mode));
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {m_path});
+        // The file is named relative to the child's own folder.
+        child.setWorkingDirectory(QFileInfo(m_path).path());
+        child.start(QCoreApplication::applicationFilePath(), {QFileInfo(m_path).fileName()});
         if (!child.waitForStarted())
             return false;
         QByteArray out;
