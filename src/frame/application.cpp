@@ -3,6 +3,7 @@
 #include "frame/mainwindow.h"
 #include "platform/documentloader.h"
 #include "platform/singleinstance.h"
+#include "platform/startupfeedback.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,6 +37,9 @@ void serveLaterStarts(platform::SingleInstance &instance, frame::MainWindow &win
 
 int run(int argc, char **argv)
 {
+    // The desktop's launch feedback, which the X11 platform takes for the
+    // first window shown.
+    const QByteArray startupId = qgetenv("DESKTOP_STARTUP_ID");
     // No OpenGL at start-up: the page viewer's browser module sets up what
     // its engine needs when it is first loaded.
     QApplication application(argc, argv);
@@ -49,8 +53,11 @@ int run(int argc, char **argv)
     // The running editor gets the file by its full path, since its working
     // folder isn't this one.
     if (!newInstance && !commandLine.isEmpty()
-        && platform::SingleInstance::handOver(QDir::current().absoluteFilePath(commandLine)))
+        && platform::SingleInstance::handOver(QDir::current().absoluteFilePath(commandLine))) {
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            platform::endStartupFeedback(startupId);
         return 0;
+    }
 
     // Read and decode the named file on another core while the window is
     // being made.

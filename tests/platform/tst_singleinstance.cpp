@@ -18,12 +18,15 @@
 #include <QLabel>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 #include <sys/stat.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -74,10 +77,12 @@ class TestSingleInstance : public QObject
     std::unique_ptr<QTemporaryDir> m_scratch; // outlives the editors started
 
     // Starts the built editor with its own settings folders.
-    QProcess *startEditor(const QStringList &args, const QString &workDir, const QString &home)
+    QProcess *startEditor(const QStringList &args, const QString &workDir, const QString &home,
+                          const QProcessEnvironment &extra = {})
     {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(extra);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
         // No desktop cache tools that would outlive the editor in its folders.
@@ -178,6 +183,62 @@ private Q_SLOTS:
         QTest::qWait(300);
         QCOMPARE(apart->state(), QProcess::Running);
         QCOMPARE(f.window()->documents().size(), 0);
+    }
+
+    // Launched from the desktop, a start that hands its file over ends the
+    // desktop's launch feedback for itself, since it shows no window.
+    void handOverEndsLaunchFeedback()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            QSKIP("needs Xvfb");
+        QProcess server;
+        server.start(xvfb, {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+        QVERIFY(server.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 15000);
+        const QByteArray display = ':' + server.readLine().trimmed();
+        auto stopServer = qScopeGuard([&server] {
+            server.terminate();
+            server.waitForFinished();
+        });
+        // Start-up messages go to the root window, to those watching it.
+        xcb_connection_t *x = xcb_connect(display.constData(), nullptr);
+        auto disconnect = qScopeGuard([x] { xcb_disconnect(x); });
+        QVERIFY(!xcb_connection_has_error(x));
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(x);
+
+        const QString dir = m_scratch->path();
+        writeFile(dir + QStringLiteral("/a.pl"), "print 1;\n");
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        startEditor({}, dir, dir, env);
+        const QDir sockets(m_runtime.filePath(QStringLiteral("quillet-lite")));
+        QTRY_VERIFY_WITH_TIMEOUT(sockets.entryList(QDir::System).join(' ').contains(QLatin1String("xcb")), 15000);
+        env.insert(QStringLiteral("DESKTOP_STARTUP_ID"), QStringLiteral("menu-42 \"a\"_TIME1234"));
+        QProcess *second = startEditor({QStringLiteral("a.pl")}, dir, dir, env);
+        QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second->exitCode(), 0);
+
+        // The message arrives in pieces of 20 bytes, up to a NUL.
+        QByteArray message;
+        QDeadlineTimer deadline(5000);
+        while (!message.endsWith('\0') && !deadline.hasExpired()) {
+            std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_poll_for_event(x), &std::free);
+            if (!event) {
+                QTest::qWait(20);
+                continue;
+            }
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                const auto *m = reinterpret_cast<xcb_client_message_event_t *>(event.get());
+                message.append(reinterpret_cast<const char *>(m->data.data8), 20);
+                message.truncate(message.indexOf('\0') < 0 ? message.size() : message.indexOf('\0') + 1);
+            }
+        }
+        QCOMPARE(message, QByteArray("remove: ID=\"menu-42 \\\"a\\\"_TIME1234\"\0", 36));
     }
 
     void socketTakesOnlyAPath()
