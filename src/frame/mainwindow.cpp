@@ -255,7 +255,11 @@ void MainWindow::startUp(const QString &commandLine)
     // 2. Geometry.
     restoreGeometryFromStore();
     // 3. Caption.
-    setWindowTitle(QStringLiteral("Quillet (LT) v1.05"));
+    // "v" + major + "." + minor and revision run together: 1.0.5 is v1.05.
+    setWindowTitle(QStringLiteral("Quillet (LT) v%1.%2%3")
+                       .arg(QUILLET_VERSION_MAJOR)
+                       .arg(QUILLET_VERSION_MINOR)
+                       .arg(QUILLET_VERSION_REVISION));
     // 4. The command-line file.
     if (!m_commandLine.isEmpty())
         openload();

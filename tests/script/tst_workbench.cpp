@@ -76,12 +76,6 @@ int rowWith(const QString &text)
     return -1;
 }
 
-bool waitFor(script::Workbench *wb, void (script::Workbench::*signal)())
-{
-    QSignalSpy spy(wb, signal);
-    return spy.wait(kRunTimeout);
-}
-
 bool check(EditorFixture &f)
 {
     script::Workbench *wb = script::Workbench::of(f.window());
