@@ -61,15 +61,14 @@ void EngineView::watch()
     if (!page()->isLoading() || m_ending)
         return;
     const int probe = ++m_probe;
-    const QPointer<EngineView> self(this);
-    page()->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld, [self, probe](const QVariant &) {
-        if (self)
-            self->m_answered = std::max(self->m_answered, probe);
-    });
+    // The page may answer while it is being destroyed with the view: the
+    // answer goes to a counter of its own.
+    page()->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                          [answered = m_answered, probe](const QVariant &) { *answered = std::max(*answered, probe); });
     // A large page may keep the renderer busy for seconds at a stretch;
     // a script that never ends keeps it for good.
     QTimer::singleShot(10000, this, [this, probe] {
-        if (m_answered >= probe || m_probe != probe || !page()->isLoading() || m_ending)
+        if (*m_answered >= probe || m_probe != probe || !page()->isLoading() || m_ending)
             return;
         const qint64 pid = page()->renderProcessPid();
         if (pid > 0) {
@@ -147,9 +146,12 @@ void EngineView::onLoadFinished(bool ok)
         Q_EMIT downloadComplete();
         return;
     }
-    const QPointer<EngineView> self(this);
+    // A page destroyed with its view answers from within the view's
+    // destructor, when the view is no longer an EngineView.
+    const QPointer<QObject> guard(this);
     page()->runJavaScript(QStringLiteral("document.title"), QWebEngineScript::ApplicationWorld,
-                          [self, path](const QVariant &title) {
+                          [guard, path](const QVariant &title) {
+                              auto *self = qobject_cast<EngineView *>(guard.data());
                               if (!self)
                                   return;
                               const QString t = title.toString();

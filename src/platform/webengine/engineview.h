@@ -7,6 +7,7 @@
 #include <QVariantMap>
 #include <QWebEngineView>
 
+#include <memory>
 #include <optional>
 
 namespace webengine {
@@ -64,7 +65,7 @@ private:
     QUrl m_lastUrl;
     QTimer *m_watch = nullptr;
     int m_probe = 0;
-    int m_answered = 0;
+    std::shared_ptr<int> m_answered = std::make_shared<int>(0);
     bool m_ending = false;
 };
 
