@@ -4,6 +4,7 @@
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
+#include "files/recovery.h"
 #include "frame/commands.h"
 #include "frame/filetypes.h"
 #include "frame/layout.h"
@@ -25,6 +26,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 
 namespace frame {
@@ -85,6 +87,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
+    files::recovery::finish();
     // A Find form without a parent (shown from the Quick Link menu) isn't
     // deleted with the window.
     delete m_frmlink;
@@ -180,7 +183,29 @@ QMdiSubWindow *MainWindow::addChild(QWidget *widget)
     QMdiSubWindow *sub = m_mdi->addSubWindow(widget);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(windowIcon());
-    sub->resize(sub->sizeHint());
+    QSize size = sub->sizeHint();
+    if (qobject_cast<document::DocumentWindow *>(widget)) {
+        // A document window takes three quarters of the window area each
+        // way, as new child windows do by default, and never less than its
+        // design size; it stays inside the area where that allows.
+        const QSize area = m_mdi->maximumViewportSize();
+        size = size.expandedTo(area * 3 / 4).boundedTo(area).expandedTo(sub->minimumSizeHint());
+        // Each a title bar's height down and right of the last one, back
+        // at the top left corner where it would no longer fit.
+        QPoint at;
+        const QList<QMdiSubWindow *> before = m_mdi->subWindowList(QMdiArea::CreationOrder);
+        for (auto it = before.crbegin(); it != before.crend(); ++it) {
+            if (*it != sub && (*it)->isVisible() && !(*it)->isMinimized() && !(*it)->isMaximized()) {
+                const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+                at = (*it)->pos() + QPoint(step, step);
+                break;
+            }
+        }
+        if (at.x() + size.width() > area.width() || at.y() + size.height() > area.height())
+            at = QPoint();
+        sub->move(at);
+    }
+    sub->resize(size);
     return sub;
 }
 
@@ -249,6 +274,8 @@ void MainWindow::restoreGeometryFromStore()
 void MainWindow::startUp(const QString &commandLine)
 {
     m_commandLine = commandLine;
+    // Unsaved text is journaled from the first document on.
+    files::recovery::start();
 
     // 1. File types.
     platform::ignoreErrors([] { registerFileTypes(); });
@@ -295,6 +322,8 @@ void MainWindow::startUp(const QString &commandLine)
         menuItem(QStringLiteral("mnuScript"))->setVisible(false);
     }
     script::startUp(this);
+    // What an editor that ended uncleanly left unsaved, before the tip.
+    files::recovery::offerRestore();
     // 16. Tip of the day.
     platform::ignoreErrors([this] { help::showTipOfTheDay(this); });
 }

@@ -51,17 +51,31 @@ void DocumentFile::fill(QTextDocument *doc, const LoadedText &loaded)
 
 QByteArray DocumentFile::encode(QTextDocument *doc)
 {
-    QString text = doc->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    if (!m_format.mixedBreaks)
-        return encodeText(text, &m_format);
-    std::vector<quint8> breaks;
-    breaks.reserve(size_t(doc->blockCount()));
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        const int style = stampBreakStyle(b.userState());
-        breaks.push_back(style ? quint8(style - 1) : quint8(m_format.lineBreak));
+    Snapshot s = snapshot(doc);
+    QByteArray bytes = s.encode();
+    m_format = s.format;
+    return bytes;
+}
+
+DocumentFile::Snapshot DocumentFile::snapshot(QTextDocument *doc) const
+{
+    Snapshot s;
+    s.rawText = doc->toRawText();
+    s.format = m_format;
+    if (m_format.mixedBreaks) {
+        s.breaks.reserve(size_t(doc->blockCount()));
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+            const int style = stampBreakStyle(b.userState());
+            s.breaks.push_back(style ? quint8(style - 1) : quint8(m_format.lineBreak));
+        }
     }
-    return encodeText(text, &m_format, &breaks);
+    return s;
+}
+
+QByteArray DocumentFile::Snapshot::encode()
+{
+    rawText.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return encodeText(rawText, &format, format.mixedBreaks ? &breaks : nullptr);
 }
 
 bool DocumentFile::unchangedText(QTextDocument *doc, int position, int length)

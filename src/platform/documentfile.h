@@ -26,6 +26,17 @@ public:
     // The text in the encoding and line breaks it was loaded with.
     QByteArray encode(QTextDocument *document);
 
+    // What encoding needs, taken from the document on its own thread, so
+    // that the encoding itself can run on another (the recovery journal).
+    struct Snapshot
+    {
+        QString rawText;
+        TextFileFormat format;
+        std::vector<quint8> breaks; // only for mixed line breaks
+        QByteArray encode();
+    };
+    Snapshot snapshot(QTextDocument *document) const;
+
     const TextFileFormat &format() const { return m_format; }
     void setFormat(const TextFileFormat &format) { m_format = format; }
 

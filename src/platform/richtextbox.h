@@ -87,6 +87,8 @@ public:
     void SaveFile(const QString &path);
     // The text in the encoding and line breaks it was loaded with.
     QByteArray encodedText();
+    // The same, in two steps: the snapshot here, the encoding anywhere.
+    DocumentFile::Snapshot encodingSnapshot() const { return m_file.snapshot(document()); }
     const TextFileFormat &fileFormat() const { return m_file.format(); }
     void setFileFormat(const TextFileFormat &format) { m_file.setFormat(format); }
 
