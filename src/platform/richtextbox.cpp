@@ -1,27 +1,63 @@
 #include "platform/richtextbox.h"
 
+#include "platform/documenttext.h"
 #include "platform/errors.h"
+#include "platform/linebreaks.h"
 #include "platform/richtextaccessible.h"
 #include "platform/rtfreader.h"
 #include "platform/twips.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAbstractUndoItem>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <algorithm>
+#include <future>
+#include <malloc.h>
+#include <utility>
 
 namespace platform {
 
 namespace {
 
-// Paragraphs above this many are counted on another thread while a file
-// loads.
-constexpr int kCountedParagraphs = 2000;
+// Texts above this size are counted and made into Text on other threads
+// while a file loads.
+constexpr qsizetype kCountedText = 65536;
+
+// Rich-text source as bytes: characters outside ASCII as \uN, so that
+// none is lost whatever code page the source names.
+QByteArray rtfSourceBytes(const QString &source)
+{
+    QByteArray out;
+    out.reserve(source.size());
+    for (const QChar ch : source) {
+        if (ch.unicode() < 0x80)
+            out.append(char(ch.unicode()));
+        else
+            out.append("\\u" + QByteArray::number(qint16(ch.unicode())) + '?');
+    }
+    return out;
+}
+
+// Where breaks after a shift by inserted separators now lie: `inserted`
+// holds the separators' final positions, in order.
+void shiftForInserted(std::vector<int> &positions, const std::vector<int> &inserted)
+{
+    size_t k = 0;
+    for (int &p : positions) {
+        while (k < inserted.size() && inserted[k] - int(k) <= p)
+            ++k;
+        p += int(k);
+    }
+}
 
 int shiftState(Qt::KeyboardModifiers m)
 {
@@ -34,6 +70,19 @@ int shiftState(Qt::KeyboardModifiers m)
 
 } // namespace
 
+// Part of every format change of ours: its undo and redo say that the
+// change they make is one of formats only.
+class FormatUndoMark : public QAbstractUndoItem
+{
+public:
+    explicit FormatUndoMark(RichTextBox *box) : m_box(box) {}
+    void undo() override { m_box->m_formatUndo = true; }
+    void redo() override { m_box->m_formatUndo = true; }
+
+private:
+    RichTextBox *m_box;
+};
+
 QFont RichTextBox::defaultTextFont()
 {
     QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -44,7 +93,11 @@ QFont RichTextBox::defaultTextFont()
 }
 
 RichTextBox::RichTextBox(QWidget *parent)
-    : QPlainTextEdit(parent), m_positions(document()), m_colours(document()), m_lines(document())
+    : QPlainTextEdit(parent),
+      m_positions(document()),
+      m_colours(document()),
+      m_lines(document()),
+      m_pieces(document(), m_positions)
 {
     installRichTextAccessibility();
     setFont(defaultTextFont());
@@ -64,7 +117,6 @@ RichTextBox::RichTextBox(QWidget *parent)
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &RichTextBox::onCursorMoved);
     connect(this, &QPlainTextEdit::selectionChanged, this, &RichTextBox::onCursorMoved);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &RichTextBox::showColours);
-    m_lastBlockCount = doc->blockCount();
     rememberUndoSteps();
 }
 
@@ -96,16 +148,36 @@ void RichTextBox::setText(const QString &text)
     {
         Nesting::Scope own(m_ownFormatting);
         QTextCursor c(document());
-        c.beginEditBlock();
         c.select(QTextCursor::Document);
-        c.insertText(TextPositions::documentForm(text), QTextCharFormat());
-        c.endEditBlock();
+        const QTextCharFormat plain;
+        insertText(c, text, &plain);
     }
     m_colours.clear();
     setTextCursor(QTextCursor(document()));
     showColours();
-    if (document()->blockCount() > kCountedParagraphs)
-        m_lines.prepareLayouts();
+}
+
+void RichTextBox::insertText(QTextCursor &c, const QString &text, const QTextCharFormat *base)
+{
+    FormOptions options;
+    options.pack = true;
+    options.breakStyle = m_file.newBreakStyle(document(), m_positions, c.selectionStart());
+    const DocumentForm form = toDocumentForm(text, options);
+    c.beginEditBlock();
+    const int start = base ? insertDocumentForm(c, form, *base) : insertDocumentForm(c, form);
+    if (form.text.size() > docform::kLongLine) {
+        const qreal width = wrapWidth();
+        QTextDocument *doc = document();
+        const WrapCounter wrap(doc->defaultFont(), width - 2 * doc->documentMargin(),
+                               doc->defaultTextOption().tabStopDistance());
+        splitLongParagraphs(doc, start, c.position(), width > 0 ? &wrap : nullptr);
+    }
+    c.endEditBlock();
+}
+
+qreal RichTextBox::wrapWidth() const
+{
+    return isVisible() ? viewport()->width() : 0;
 }
 
 // ---------------------------------------------------------------- selection
@@ -170,7 +242,7 @@ void RichTextBox::setSelText(const QString &text)
 {
     applyPendingColours();
     QTextCursor c = textCursor();
-    c.insertText(TextPositions::documentForm(text));
+    insertText(c, text, nullptr);
     setTextCursor(c);
 }
 
@@ -178,14 +250,14 @@ void RichTextBox::setSelRTF(const QString &source)
 {
     applyPendingColours();
     QTextCursor c = textCursor();
-    const QByteArray bytes = source.toLatin1();
+    const QByteArray bytes = rtfSourceBytes(source);
     if (rtf::isRtf(bytes)) {
         Nesting::Scope own(m_ownFormatting);
         c.beginEditBlock();
         rtf::insert(c, bytes);
         c.endEditBlock();
     } else {
-        c.insertText(TextPositions::documentForm(source));
+        insertText(c, source, nullptr);
     }
     setTextCursor(c);
 }
@@ -251,16 +323,10 @@ void RichTextBox::setSelFontSize(double points)
     if (points <= 0 || points > 1638)
         throw ControlError(ControlError::InvalidPropertyValue, QStringLiteral("Invalid property value"));
     applyPendingColours();
-    QTextCursor c = textCursor();
     QTextCharFormat f;
     f.setFontPointSize(points);
-    {
-        Nesting::Scope formatOnly(m_formatOnly);
-        if (c.hasSelection())
-            c.mergeCharFormat(f);
-        else
-            mergeCurrentCharFormat(f);
-    }
+    changeFormat(f);
+    const QTextCursor c = textCursor();
     if (c.hasSelection() && c.selectionStart() == 0
         && c.selectionEnd() >= document()->characterCount() - 1) {
         // The whole text has one size now: count lines in it.
@@ -281,12 +347,21 @@ void RichTextBox::setSelBold(bool on)
 {
     QTextCharFormat f;
     f.setFontWeight(on ? QFont::Bold : QFont::Normal);
+    changeFormat(f);
+}
+
+void RichTextBox::changeFormat(const QTextCharFormat &f)
+{
     QTextCursor c = textCursor();
     Nesting::Scope formatOnly(m_formatOnly);
-    if (c.hasSelection())
-        c.mergeCharFormat(f);
-    else
+    if (!c.hasSelection()) {
         mergeCurrentCharFormat(f);
+        return;
+    }
+    c.beginEditBlock();
+    document()->appendUndoItem(new FormatUndoMark(this));
+    c.mergeCharFormat(f);
+    c.endEditBlock();
 }
 
 // ---------------------------------------------------------------- margin
@@ -344,45 +419,60 @@ int RichTextBox::LineFromChar() const
 void RichTextBox::LoadFile(const QString &path)
 {
     applyPendingColours();
-    const LoadedText loaded = DocumentFile::read(path);
+    const LoadedText loaded = DocumentFile::read(path, window());
     // The file replaces the content of the control's own document, with
     // undo off and the control's change handling quiet until it is in.
     // Meanwhile other threads count the wrapped lines of a large plain
     // text and make its Text.
     QTextDocument *doc = document();
-    const QString &plain = loaded.decoded.text;
+    const qreal width = wrapWidth();
+    const qreal available = width - 2 * doc->documentMargin();
+    const qreal tabStop = doc->defaultTextOption().tabStopDistance();
     std::future<std::vector<int>> counting;
     std::future<QString> crlf;
-    const qreal width = viewport()->width();
-    if (!loaded.isRichText && loaded.stamps.size() > size_t(kCountedParagraphs) && isVisible() && width > 0) {
-        counting = DisplayLines::countInBackground(plain, doc->defaultFont(), width - 2 * doc->documentMargin(),
-                                                   doc->defaultTextOption().tabStopDistance());
-        crlf = std::async(std::launch::async, [&plain] { return TextPositions::crlfText(plain); });
+    if (!loaded.isRichText && loaded.form.text.size() > kCountedText) {
+        if (width > 0)
+            counting = DisplayLines::countInBackground(loaded.form.text, doc->defaultFont(), available, tabStop);
+        crlf = std::async(std::launch::async, [&loaded] { return crlfText(loaded.form); });
     }
     doc->setUndoRedoEnabled(false);
+    std::vector<int> hard, soft;
     {
         Nesting::Scope loading(m_loading);
-        m_file.fill(doc, loaded);
+        hard = m_file.fill(doc, loaded);
+        if (counting.valid())
+            m_lines.adopt(counting.get(), width);
+        if (!loaded.isRichText) {
+            // Very long lines go into pieces, laid out one at a time.
+            const WrapCounter wrap(doc->defaultFont(), available, tabStop);
+            QTextCursor c(doc);
+            c.beginEditBlock();
+            soft = splitLongParagraphs(doc, 0, doc->characterCount() - 1, width > 0 ? &wrap : nullptr);
+            c.endEditBlock();
+        }
+        if (!soft.empty()) {
+            shiftForInserted(hard, soft);
+            m_lines.countNow(soft.front(), soft.back() + 1, width);
+        }
     }
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
-    m_lastBlockCount = doc->blockCount();
     rememberUndoSteps();
-    m_colours.clear();
-    m_positions.changed();
-    m_lines.changed();
-    m_lines.forget();
-    if (counting.valid()) {
-        m_lines.adopt(counting.get(), width);
+    m_positions.reset(hard, soft);
+    if (crlf.valid())
         m_positions.adoptText(crlf.get());
-        m_lines.prepareLayouts();
-    } else {
+    m_colours.clear();
+    if (!counting.valid()) {
+        m_lines.forget();
         recountLines();
     }
+    m_pieces.updateVisibility(0, doc->characterCount() - 1);
     setTextCursor(QTextCursor(doc));
     showColours();
     Q_EMIT Change();
     announceSelection(true);
+    // What loading freed goes back to the system once the editor is idle.
+    QTimer::singleShot(0, this, [] { malloc_trim(0); });
 }
 
 void RichTextBox::SaveFile(const QString &path)
@@ -392,7 +482,8 @@ void RichTextBox::SaveFile(const QString &path)
 
 QByteArray RichTextBox::encodedText()
 {
-    return m_file.encode(document());
+    applyPendingColours();
+    return m_file.encode(document(), m_positions);
 }
 
 std::unique_ptr<QTextDocument> RichTextBox::formattedCopy(int from, int to)
@@ -408,29 +499,28 @@ std::unique_ptr<QTextDocument> RichTextBox::formattedCopy(int from, int to)
 int RichTextBox::Find(const QString &text, int start, int end)
 {
     applyPendingColours();
-    QTextDocument *doc = document();
     const QTextCursor current = textCursor();
+    const int selStart = m_positions.toText(current.selectionStart());
+    const int length = m_positions.textLength();
     int from, to;
     if (start < 0 && end < 0) {
-        if (current.hasSelection()) {
-            from = current.selectionStart();
-            to = current.selectionEnd();
-        } else {
-            from = 0;
-            to = doc->characterCount() - 1;
-        }
+        from = current.hasSelection() ? selStart : 0;
+        to = current.hasSelection() ? m_positions.toText(current.selectionEnd()) : length;
     } else {
-        from = start < 0 ? current.selectionStart() : m_positions.toDocument(start);
-        to = end < 0 ? doc->characterCount() - 1 : m_positions.toDocument(end);
+        from = start < 0 ? selStart : start;
+        to = end < 0 ? length : end;
     }
     if (text.isEmpty())
         return -1;
-    QTextCursor found = doc->find(text, from);
-    if (found.isNull() || found.selectionEnd() > to)
+    const qsizetype found = Text().indexOf(text, from, Qt::CaseInsensitive);
+    if (found < 0 || found + text.size() > to)
         return -1;
-    setTextCursor(found);
+    QTextCursor c = textCursor();
+    c.setPosition(m_positions.toDocument(int(found)));
+    c.setPosition(m_positions.toDocument(int(found + text.size())), QTextCursor::KeepAnchor);
+    setTextCursor(c);
     ensureCursorVisible();
-    return m_positions.toText(found.selectionStart());
+    return int(found);
 }
 
 void RichTextBox::SelPrint(QPrinter *printer)
@@ -459,32 +549,46 @@ void RichTextBox::onContentsChange(int position, int removed, int added)
     if (m_loading.active())
         return;
     QTextDocument *doc = document();
-    const int blocks = doc->blockCount();
     const bool undoing = doc->availableUndoSteps() < m_lastUndoSteps;
     const bool redoing = doc->availableRedoSteps() < m_lastRedoSteps && !undoing;
     rememberUndoSteps();
-
-    const bool formatOnly = m_formatOnly.active()
-        || (removed == added && blocks == m_lastBlockCount && DocumentFile::unchangedText(doc, position, added));
-    const bool blocksChanged = blocks != m_lastBlockCount;
-    m_lastBlockCount = blocks;
+    const bool formatOnly = m_formatOnly.active() || std::exchange(m_formatUndo, false);
     if (formatOnly) {
         showColours();
         return;
     }
-    m_positions.changed();
-    m_lines.changed();
+    m_positions.textChanged(position, removed, added);
     m_colours.textChanged(position, removed, added, !m_ownFormatting.active(), undoing || redoing);
     rememberUndoSteps(); // the colours may have added a step of their own
-    DocumentFile::restamp(doc, position, position + added);
-    if (added > 0 && (removed != added || blocksChanged))
+    // The edited paragraphs get their moved colours now, before the layout
+    // lays them out, so that it does so once.
+    if (isVisible()) {
+        const QTextBlock last = doc->findBlock(position + added);
+        for (QTextBlock b = doc->findBlock(position); b.isValid(); b = b.next()) {
+            m_colours.decorate(b);
+            if (b == last)
+                break;
+        }
+    }
+    if (added > 0 && removed != added)
         m_lines.edited(position, position + added);
+    m_changedFrom = m_changedFrom < 0 ? position : std::min(m_changedFrom, position);
+    m_changedTo = std::max(m_changedTo, position + added);
 }
 
 void RichTextBox::onContentsChanged()
 {
     if (m_loading.active())
         return;
+    if (m_changedFrom >= 0) {
+        m_pieces.updateVisibility(m_changedFrom, m_changedTo);
+        QTextCursor c = textCursor();
+        if (m_pieces.moveOutOfHidden(c)) {
+            const QSignalBlocker quiet(this);
+            setTextCursor(c);
+        }
+        m_changedFrom = m_changedTo = -1;
+    }
     m_lines.settle(viewport()->width());
     showColours();
     Q_EMIT Change();
@@ -603,7 +707,48 @@ void RichTextBox::contextMenuEvent(QContextMenuEvent *event)
 void RichTextBox::keyPressEvent(QKeyEvent *event)
 {
     Q_EMIT KeyDown(event->key(), shiftState(event->modifiers()));
-    QPlainTextEdit::keyPressEvent(event);
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool plain = (mods & ~Qt::ShiftModifier) == Qt::NoModifier;
+    const QString typed = event->text();
+    const bool breaks = (key == Qt::Key_Return || key == Qt::Key_Enter) && plain;
+    const bool deletes = (key == Qt::Key_Backspace || key == Qt::Key_Delete) && mods == Qt::NoModifier;
+    const bool types = !breaks && !deletes && plain && !typed.isEmpty()
+        && (typed.at(0) >= QLatin1Char(0x20) || typed.at(0) == QLatin1Char(0x09));
+    if (isReadOnly() || !(breaks || deletes || types)) {
+        QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    applyPendingColours();
+    QTextCursor c = textCursor();
+    if (deletes)
+        m_pieces.prepareDeletion(event, c);
+    // A page is made into lines first; that and the key's edit are one
+    // step of undo.
+    c.beginEditBlock();
+    if (LinePieces::isPage(c.block())) {
+        const int anchor = c.anchor(), position = c.position();
+        m_pieces.unpack(c.block());
+        c.setPosition(anchor);
+        c.setPosition(position, QTextCursor::KeepAnchor);
+    }
+    if (breaks) {
+        // A new line break takes the style of the line it splits.
+        m_pieces.insertBreak(c, m_file.newBreakStyle(document(), m_positions, c.selectionStart()));
+    } else if (deletes) {
+        if (key == Qt::Key_Backspace)
+            c.deletePreviousChar();
+        else
+            c.deleteChar();
+    } else {
+        if (overwriteMode() && !c.hasSelection() && !c.atBlockEnd())
+            c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        c.insertText(typed);
+    }
+    c.endEditBlock();
+    setTextCursor(c);
+    ensureCursorVisible();
+    event->accept();
 }
 
 void RichTextBox::mousePressEvent(QMouseEvent *event)
@@ -621,7 +766,50 @@ void RichTextBox::mousePressEvent(QMouseEvent *event)
         event->accept(); // the Quick Link menu, not the edit menu
         return;
     }
+    if (event->button() == Qt::LeftButton && m_doubleClick.isValid()
+        && m_doubleClick.elapsed() < QApplication::doubleClickInterval()
+        && (p - m_doubleClickAt).manhattanLength() < QApplication::startDragDistance()) {
+        // A third click selects the line with its break, whatever the
+        // document's paragraphs.
+        m_doubleClick.invalidate();
+        const int pos = cursorForPosition(p).position();
+        QTextCursor c = textCursor();
+        c.setPosition(m_positions.lineStart(pos));
+        const int end = m_positions.lineEnd(pos);
+        c.setPosition(std::min(end + 1, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+        setTextCursor(c);
+        event->accept();
+        return;
+    }
     QPlainTextEdit::mousePressEvent(event);
+}
+
+void RichTextBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_doubleClick.start();
+        m_doubleClickAt = event->position().toPoint();
+    }
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+}
+
+QMimeData *RichTextBox::createMimeDataFromSelection() const
+{
+    // The text as it is, every character kept; lines broken with LF as on
+    // this system's clipboard.
+    auto *data = new QMimeData;
+    QString text = SelText();
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    data->setText(text);
+    return data;
+}
+
+void RichTextBox::insertFromMimeData(const QMimeData *source)
+{
+    if (!source || !source->hasText() || isReadOnly())
+        return;
+    setSelText(source->text());
+    ensureCursorVisible();
 }
 
 } // namespace platform
