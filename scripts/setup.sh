@@ -11,7 +11,9 @@ packages=(
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   libgl-dev libhunspell-dev hunspell-en-us
   xdg-utils desktop-file-utils shared-mime-info
-  xvfb xdotool poppler-utils fonts-dejavu-core
+  xvfb xdotool poppler-utils fonts-dejavu-core openbox x11-utils
+  # The Script menu runs perl; a test runs a script that uses CGI.pm.
+  perl libcgi-pm-perl
 )
 missing=()
 for p in "${packages[@]}"; do

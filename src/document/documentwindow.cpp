@@ -18,21 +18,13 @@
 #include <QMenu>
 #include <QTextDocument>
 
+#include <optional>
+
 namespace document {
 
 using platform::ignoreErrors;
 using platform::twipsToPixelsX;
 using platform::twipsToPixelsY;
-
-const QString kScriptFilter = QStringLiteral(
-    "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
-    "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
-    "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|Config Files (*.cfg)|*.cfg|TEMP Files (*.tmp)|"
-    "*.tmp|ALL Files (*.*)|*.*");
-const QString kShortScriptFilter = QStringLiteral(
-    "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
-    "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
-    "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|TEMP Files (*.tmp)|*.tmp|ALL Files (*.*)|*.*");
 
 namespace {
 
@@ -74,6 +66,7 @@ DocumentWindow::DocumentWindow(QWidget *parent) : QWidget(parent)
     connect(rtfText, &platform::RichTextBox::SelChange, this, &DocumentWindow::rtfText_SelChange);
     connect(rtfText, &platform::RichTextBox::KeyDown, this, &DocumentWindow::rtfText_KeyDown);
     connect(rtfText, &platform::RichTextBox::MouseDown, this, &DocumentWindow::rtfText_MouseDown);
+    connect(rtfText, &platform::RichTextBox::KeyDown, this, &DocumentWindow::rtfText_QuickLinkKey);
 
     // Design client area 4680 by 3195 twips.
     resize(twipsToPixelsX(4680), twipsToPixelsY(3195));
@@ -90,6 +83,8 @@ QString DocumentWindow::caption() const
 void DocumentWindow::setCaption(const QString &caption)
 {
     setWindowTitle(caption);
+    // A screen reader tells documents apart by their text's name.
+    rtfText->setAccessibleName(caption);
     if (QMdiSubWindow *sub = subWindow())
         sub->setWindowTitle(caption);
 }
@@ -140,6 +135,8 @@ void DocumentWindow::Load()
         w->menuItem(QStringLiteral("mnuedit"))->setVisible(true);
         w->quickItem(QStringLiteral("mnuedit"))->setVisible(true);
     });
+    // The Script menu, of the main menu only, needs a document too.
+    ignoreErrors([w] { w->menuItem(QStringLiteral("mnuScript"))->setVisible(true); });
     ignoreErrors([this] { filesize->setVisible(true); });
 }
 
@@ -227,7 +224,7 @@ bool DocumentWindow::saveOnClose()
     try {
         if (hasFile()) {
             dlg.setFileName(caption());
-            dlg.setFilter(kShortScriptFilter);
+            dlg.setFilter(files::shortScriptFilter());
             dlg.setDialogTitle(QStringLiteral("Save Changes"));
             dlg.setCancelError(true);
             setCaption(dlg.FileName());
@@ -240,7 +237,7 @@ bool DocumentWindow::saveOnClose()
         }
         dlg.setDialogTitle(QStringLiteral("Save As"));
         dlg.setCancelError(true);
-        dlg.setFilter(kScriptFilter);
+        dlg.setFilter(files::scriptFilter());
         dlg.ShowSave();
         if (dlg.FileName().isEmpty())
             return false;
@@ -255,7 +252,14 @@ bool DocumentWindow::saveOnClose()
 
 // ---------------------------------------------------------------- Quick Link
 
-void DocumentWindow::rtfText_MouseDown(int button, int, int x, int y)
+namespace {
+
+// The Quick Link menu's rules: nothing while "Quick Link Off" is checked;
+// otherwise the form holding the menu is loaded, and the menu pops up at
+// the given place when there is one. Opened from the keyboard, its first
+// item is highlighted, as menus opened by keys are (a screen reader then
+// starts reading it).
+void quickLink(std::optional<QPoint> at, bool byKeyboard = false)
 {
     frame::MainWindow *w = frame::frmMain();
     if (!w)
@@ -264,10 +268,28 @@ void DocumentWindow::rtfText_MouseDown(int button, int, int x, int y)
         QAction *off = w->menuItem(QStringLiteral("mnqloff"));
         if (off && off->isChecked())
             return;
-        editing::FindForm *form = w->frmlink();
-        if (button == 2)
-            form->mnun()->popup(rtfText->viewport()->mapToGlobal(QPoint(x, y)));
+        QMenu *menu = w->frmlink()->mnun();
+        if (!at)
+            return;
+        menu->popup(*at);
+        if (byKeyboard && !menu->actions().isEmpty())
+            menu->setActiveAction(menu->actions().constFirst());
     });
+}
+
+} // namespace
+
+void DocumentWindow::rtfText_MouseDown(int button, int, int x, int y)
+{
+    quickLink(button == 2 ? std::optional<QPoint>(rtfText->viewport()->mapToGlobal(QPoint(x, y)))
+                          : std::nullopt);
+}
+
+void DocumentWindow::rtfText_QuickLinkKey(int keyCode, int shift)
+{
+    // Shift+F10 and the Menu key: the keyboard's right button, at the caret.
+    if ((keyCode == Qt::Key_F10 && shift == 1) || (keyCode == Qt::Key_Menu && shift == 0))
+        quickLink(rtfText->viewport()->mapToGlobal(rtfText->cursorRect().bottomLeft()), true);
 }
 
 } // namespace document

@@ -65,11 +65,8 @@ private:
     void rtfText_SelChange();
     void rtfText_KeyDown(int keyCode, int shift);
     void rtfText_MouseDown(int button, int shift, int x, int y);
+    void rtfText_QuickLinkKey(int keyCode, int shift);
 };
-
-// The two filters of the save dialogs.
-extern const QString kScriptFilter;
-extern const QString kShortScriptFilter;
 
 // The byte count of the file the shared dialog names (0 when none).
 qint64 dialogFileSize();

@@ -3,6 +3,7 @@
 #include "document/documentwindow.h"
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/twips.h"
@@ -27,7 +28,7 @@ int &quickLinkCounter()
     return frame::frmMain()->quickLinkCounter();
 }
 
-FindForm::FindForm(QWidget *owner) : QWidget(owner, Qt::Tool)
+FindForm::FindForm(QWidget *owner) : QDialog(owner, Qt::Dialog)
 {
     setObjectName(QStringLiteral("frmlink"));
     setWindowTitle(QStringLiteral("Find"));
@@ -53,6 +54,9 @@ FindForm::FindForm(QWidget *owner) : QWidget(owner, Qt::Tool)
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
+    // Enter in the box finds, Escape closes.
+    Command3->setDefault(true);
+    platform::escapeClicks(this, Command2);
 
     connect(Command3, &QPushButton::clicked, this, &FindForm::Command3_Click);
     connect(Command1, &QPushButton::clicked, this, &FindForm::Command1_Click);
@@ -79,8 +83,10 @@ void FindForm::showFromMainMenu()
     if (!w->activeText())
         return;
     ignoreErrors([&] { Text1->setText(w->requireText().SelText()); });
-    if (parentWidget() != w)
-        setParent(w, Qt::Tool);
+    // A dialog of the main window: while it is active its own access keys
+    // count, not the main window's.
+    if (parentWidget() != w || windowType() != Qt::Dialog)
+        setParent(w, Qt::Dialog);
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
     setAttribute(Qt::WA_ShowWithoutActivating, false);
     show();
@@ -119,8 +125,20 @@ void FindForm::Command3_Click()
     if (!w->activeText())
         return;
     ignoreErrors([&] { m_searchText = Text1->text(); });
-    ignoreErrors([&] { w->requireText().SetFocus(); });
+    ignoreErrors([&] { giveKeyboardToDocument(); });
     ignoreErrors([&] { w->requireText().Find(m_searchText); });
+}
+
+void FindForm::giveKeyboardToDocument()
+{
+    frame::MainWindow *w = frame::frmMain();
+    platform::RichTextBox &box = w->requireText();
+    // Focus alone stays inside this dialog's window: the main window must
+    // become the active one for typed keys to reach the document.
+    w->activateWindow();
+    if (document::DocumentWindow *doc = w->activeDocument())
+        doc->setFocus();
+    box.SetFocus();
 }
 
 void FindForm::Command1_Click()
@@ -138,11 +156,7 @@ void FindForm::Command1_Click()
         platform::RichTextBox &box = w->requireText();
         box.Find(m_searchText, -1, box.TextLength());
     });
-    ignoreErrors([&] {
-        if (document::DocumentWindow *doc = w->activeDocument())
-            doc->setFocus();
-        w->requireText().SetFocus();
-    });
+    ignoreErrors([&] { giveKeyboardToDocument(); });
 }
 
 void FindForm::Command2_Click()

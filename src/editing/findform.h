@@ -2,7 +2,7 @@
 
 #include "frame/menutree.h"
 
-#include <QWidget>
+#include <QDialog>
 
 class QLabel;
 class QLineEdit;
@@ -11,10 +11,11 @@ class QPushButton;
 
 namespace editing {
 
-// The Find dialog. The same form holds the Quick Link menu, a hidden menu
-// that pops up in documents; loading the form builds that menu afresh, so
-// its check marks are back in their design state after every load.
-class FindForm : public QWidget
+// The Find dialog, modeless. The same form holds the Quick Link menu, a
+// hidden menu that pops up in documents; loading the form builds that menu
+// afresh, so its check marks are back in their design state after every
+// load.
+class FindForm : public QDialog
 {
     Q_OBJECT
 public:
@@ -44,6 +45,8 @@ private:
     void Command1_Click();
     void Command2_Click();
     void placeForQuickLink();
+    // The main window takes the keyboard back, and the document in it.
+    void giveKeyboardToDocument();
 
     QMenu *m_mnun;
     frame::MenuSet m_menus;

@@ -1,13 +1,39 @@
 #include "files/commondialog.h"
 
+#include "document/documentwindow.h"
+#include "frame/mainwindow.h"
 #include "platform/errors.h"
 #include "platform/ui.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPrinter>
 
 namespace files {
 
 using platform::ControlError;
+
+QString scriptFilter()
+{
+    return QStringLiteral(
+        "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
+        "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
+        "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|Config Files (*.cfg)|*.cfg|TEMP Files (*.tmp)|"
+        "*.tmp|ALL Files (*.*)|*.*");
+}
+
+QString shortScriptFilter()
+{
+    return QStringLiteral(
+        "CGI Files (*.cgi)|*.cgi|Perl Files (*.pl)|*.pl|Perl Files (*.perl)|*.perl|Perl Modules (*.pm)|*.pm|"
+        "HTM Files (*.htm)|*.htm|HTML Files(*.html)|*.html|SHTML Files (*.shtml)|*.shtml|SHTM Files (*.shtm)|"
+        "*.shtm|TEXT Files (*.txt)|*.txt|DB Files (*.db)|*.db|TEMP Files (*.tmp)|*.tmp|ALL Files (*.*)|*.*");
+}
+
+QString openFilter()
+{
+    return scriptFilter() + QLatin1Char('|');
+}
 
 CommonDialog::CommonDialog(QWidget *owner) : m_owner(owner)
 {
@@ -44,12 +70,39 @@ QStringList CommonDialog::filterEntries(const QString &filter)
     return entries;
 }
 
+QList<QStringList> CommonDialog::filterPatterns(const QString &filter)
+{
+    QList<QStringList> patterns;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts.at(i).isEmpty() && parts.at(i + 1).isEmpty())
+            continue;
+        patterns << parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    }
+    return patterns;
+}
+
+QString CommonDialog::initialFolder() const
+{
+    const frame::MainWindow *w = frame::frmMain();
+    if (const document::DocumentWindow *doc = w ? w->activeDocument() : nullptr) {
+        const QFileInfo file(doc->caption());
+        if (doc->hasFile() && file.isAbsolute() && file.dir().exists())
+            return file.absolutePath();
+    }
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir())
+        return m_lastFolder;
+    return QDir::homePath();
+}
+
 void CommonDialog::showFile(bool save)
 {
     platform::FileRequest request;
     request.save = save;
     request.title = m_title;
     request.filters = filterEntries(m_filter);
+    request.patterns = filterPatterns(m_filter);
+    request.directory = initialFolder();
     request.filterIndex = request.filters.isEmpty()
         ? 0 : std::min(m_filterIndex, int(request.filters.size()) - 1);
     request.fileName = m_fileName;
@@ -62,6 +115,9 @@ void CommonDialog::showFile(bool save)
     }
     m_fileName = answer.fileName;
     m_filterIndex = answer.filterIndex;
+    const QFileInfo chosen(answer.fileName);
+    if (chosen.isAbsolute())
+        m_lastFolder = chosen.absolutePath();
 }
 
 void CommonDialog::ShowOpen()

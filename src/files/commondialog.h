@@ -11,6 +11,15 @@ class QWidget;
 
 namespace files {
 
+// The file filters, each a list of description|pattern pairs.
+// The save dialogs' script filter.
+QString scriptFilter();
+// The same without the "Config Files" entry, for saves of a named
+// document and the Quick Link menu's dialogs.
+QString shortScriptFilter();
+// The Open dialog's filter: the script filter with one more "|".
+QString openFilter();
+
 // The one file and print dialog of the main window. Its properties keep
 // their last values from one use to the next, whoever set them; so does
 // the entry chosen in the file type list.
@@ -53,6 +62,13 @@ public:
 
     // "desc|pattern|desc|pattern" as the dialog's type list entries.
     static QStringList filterEntries(const QString &filter);
+    // The patterns of each entry, in the same order.
+    static QList<QStringList> filterPatterns(const QString &filter);
+
+    // The folder a file dialog opens in: the active document's, else the
+    // last one a dialog was accepted in during this run, else the home
+    // folder.
+    QString initialFolder() const;
 
 private:
     void showFile(bool save);
@@ -64,6 +80,7 @@ private:
     bool m_cancelError = false;
     int m_flags = 0;
     int m_filterIndex = 0;
+    QString m_lastFolder;
     mutable std::unique_ptr<QPrinter> m_printer;
 };
 

@@ -19,8 +19,6 @@ namespace files {
 
 using platform::ignoreErrors;
 
-const QString kOpenFilter = document::kScriptFilter + QLatin1Char('|');
-
 document::DocumentWindow *newDocument(int &counter)
 {
     frame::MainWindow *w = frame::frmMain();
@@ -52,7 +50,7 @@ void openFile()
     dlg.setDialogTitle(QStringLiteral("Open"));
     dlg.setCancelError(true);
     dlg.setFileName(QString());
-    dlg.setFilter(kOpenFilter);
+    dlg.setFilter(openFilter());
     dlg.ShowOpen();
     if (dlg.FileName().isEmpty())
         return;
@@ -77,7 +75,7 @@ void openIntoActive()
     dlg.setDialogTitle(QStringLiteral("Open"));
     dlg.setCancelError(true);
     dlg.setFileName(QString());
-    dlg.setFilter(document::kShortScriptFilter);
+    dlg.setFilter(shortScriptFilter());
     dlg.ShowOpen();
     if (dlg.FileName().isEmpty())
         return;

@@ -28,7 +28,7 @@ void save(frame::Tree tree)
     CommonDialog &dlg = w->dlgCommonDialog();
     if (doc.hasFile()) {
         dlg.setFileName(doc.caption());
-        dlg.setFilter(document::kShortScriptFilter);
+        dlg.setFilter(shortScriptFilter());
         dlg.setDialogTitle(QStringLiteral("Save Changes"));
         dlg.setCancelError(true);
         doc.setCaption(dlg.FileName());
@@ -45,7 +45,7 @@ void save(frame::Tree tree)
     }
     dlg.setDialogTitle(QStringLiteral("Save As"));
     dlg.setCancelError(true);
-    dlg.setFilter(tree == frame::Tree::Main ? document::kScriptFilter : document::kShortScriptFilter);
+    dlg.setFilter(tree == frame::Tree::Main ? scriptFilter() : shortScriptFilter());
     dlg.ShowSave();
     if (!dlg.FileName().isEmpty()) {
         if (!doc.writeDocumentFile(dlg.FileName()))
@@ -64,7 +64,7 @@ void saveAs(frame::Tree tree)
     dlg.setDialogTitle(QStringLiteral("Save As"));
     dlg.setCancelError(true);
     dlg.setFileName(QString());
-    dlg.setFilter(tree == frame::Tree::Main ? document::kScriptFilter : document::kShortScriptFilter);
+    dlg.setFilter(tree == frame::Tree::Main ? scriptFilter() : shortScriptFilter());
     dlg.ShowSave();
     if (!dlg.FileName().isEmpty()) {
         if (!doc->writeDocumentFile(dlg.FileName()))

@@ -8,14 +8,20 @@
 
 namespace app {
 
+void nameApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Quillet Lite"));
+    // No display name: Qt would append it to every window's title, and the
+    // title the desktop shows must be the caption alone.
+    QApplication::setDesktopFileName(QStringLiteral("quillet-lite"));
+}
+
 int run(int argc, char **argv)
 {
     // No OpenGL at start-up: the page viewer's browser module sets up what
     // its engine needs when it is first loaded.
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillet Lite"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quillet Lite"));
-    QApplication::setDesktopFileName(QStringLiteral("quillet-lite"));
+    nameApplication();
 
     const QStringList args = QCoreApplication::arguments().mid(1);
     const QString commandLine = args.join(QLatin1Char(' '));

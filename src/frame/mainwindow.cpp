@@ -10,10 +10,13 @@
 #include "frame/statusbar.h"
 #include "frame/toolbar.h"
 #include "help/tipofday.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
+#include "platform/windowframe.h"
+#include "script/scriptcommands.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -22,7 +25,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTimer>
 #include <QToolBar>
 
 namespace frame {
@@ -56,6 +58,7 @@ void connectMenuCommands(const MenuSet &set, Tree tree, QObject *context)
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     g_instance = this;
+    platform::installAccessibility();
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
@@ -95,6 +98,7 @@ MainWindow *MainWindow::instance()
 
 void MainWindow::buildMenus()
 {
+    platform::skipHiddenMenuKeys(menuBar());
     m_menus = buildMainMenus(menuBar());
     connectMenuCommands(m_menus, Tree::Main, this);
     if (QMenu *window = m_menus.menu(QStringLiteral("mnuWindow")))
@@ -227,17 +231,18 @@ void MainWindow::restoreGeometryFromStore()
     const int height = readNumberSetting(kGeometry, QStringLiteral("MainHeight"), 6500);
     const QRect outer(platform::twipsToPixelsX(left), platform::twipsToPixelsY(top),
                       platform::twipsToPixelsX(width), platform::twipsToPixelsY(height));
-    move(outer.topLeft());
-    resize(outer.size());
-    // The window manager's frame is known only once the window is shown:
-    // then make the outer size the stored one.
-    QTimer::singleShot(0, this, [this, outer] {
-        const QSize frame = frameGeometry().size() - geometry().size();
-        if (!frame.isNull() && !isMaximized() && !isMinimized()) {
-            resize(outer.width() - frame.width(), outer.height() - frame.height());
-            move(outer.topLeft());
-        }
-    });
+    m_restoredTwips = QRect(left, top, width, height);
+    m_restoredPixels = outer;
+    // A window closed maximized stored the work area it filled: it comes
+    // back maximized, over a normal size of its own.
+    if (platform::coversWorkArea(outer)) {
+        platform::placeOuter(this, platform::fitOnScreen(QRect(
+            platform::twipsToPixelsX(1000), platform::twipsToPixelsY(1000),
+            platform::twipsToPixelsX(6500), platform::twipsToPixelsY(6500))));
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    platform::placeOuter(this, outer);
 }
 
 void MainWindow::startUp(const QString &commandLine)
@@ -282,7 +287,9 @@ void MainWindow::startUp(const QString &commandLine)
         menuItem(QStringLiteral("mnuhtmltags"))->setVisible(false);
         menuItem(QStringLiteral("mnuautoinsert"))->setEnabled(false);
         menuItem(QStringLiteral("mnuedit"))->setVisible(false);
+        menuItem(QStringLiteral("mnuScript"))->setVisible(false);
     }
+    script::startUp(this);
     // 16. Tip of the day.
     platform::ignoreErrors([this] { help::showTipOfTheDay(this); });
 }
@@ -293,15 +300,24 @@ void MainWindow::storeGeometry()
 {
     if (isMinimized())
         return;
-    const QRect outer = frameGeometry();
+    const QRect outer = platform::outerGeometry(this);
+    // A value whose pixels are still those it was restored to is written
+    // back as it was read, so an unmoved window stores the same numbers.
+    const auto twips = [](int pixels, int restoredPixels, int restoredTwips, int (*convert)(int)) {
+        return pixels == restoredPixels ? restoredTwips : convert(pixels);
+    };
     platform::writeSetting(kGeometry, QStringLiteral("MainLeft"),
-                           QString::number(platform::pixelsToTwipsX(outer.left())));
+                           QString::number(twips(outer.left(), m_restoredPixels.left(), m_restoredTwips.left(),
+                                                 platform::pixelsToTwipsX)));
     platform::writeSetting(kGeometry, QStringLiteral("MainTop"),
-                           QString::number(platform::pixelsToTwipsY(outer.top())));
+                           QString::number(twips(outer.top(), m_restoredPixels.top(), m_restoredTwips.top(),
+                                                 platform::pixelsToTwipsY)));
     platform::writeSetting(kGeometry, QStringLiteral("MainWidth"),
-                           QString::number(platform::pixelsToTwipsX(outer.width())));
+                           QString::number(twips(outer.width(), m_restoredPixels.width(),
+                                                 m_restoredTwips.width(), platform::pixelsToTwipsX)));
     platform::writeSetting(kGeometry, QStringLiteral("MainHeight"),
-                           QString::number(platform::pixelsToTwipsY(outer.height())));
+                           QString::number(twips(outer.height(), m_restoredPixels.height(),
+                                                 m_restoredTwips.height(), platform::pixelsToTwipsY)));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -316,11 +332,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
         }
     }
     // Owned tool windows close with the main window, running their own
-    // closing steps (the side windows save their notes).
+    // closing steps (the side windows save their notes). One that stays
+    // open, because its notes could not be saved, keeps the program open.
     const QList<QWidget *> owned = findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *w : owned) {
-        if (w->isWindow() && w->isVisible() && w != m_frmlink)
-            w->close();
+        if (w->isWindow() && w->isVisible() && w != m_frmlink && !w->close()) {
+            event->ignore();
+            return;
+        }
     }
     // 2. Geometry, unless minimized.
     platform::ignoreErrors([this] { storeGeometry(); });

@@ -111,6 +111,9 @@ private:
     int m_quickLinkCounter = 0;
     QList<QAction *> m_windowListActions;
     QAction *m_windowListSeparator = nullptr;
+    // The geometry read at start-up, in twips and in the pixels it became.
+    QRect m_restoredTwips;
+    QRect m_restoredPixels;
 };
 
 // The main window, as every command reaches it.

@@ -1,5 +1,7 @@
 #include "frame/menutree.h"
 
+#include "platform/accessibility.h"
+
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
@@ -10,7 +12,7 @@ namespace frame {
 namespace {
 using F = MenuEntry;
 constexpr unsigned H = F::Hidden, D = F::Disabled, C = F::Checked, S = F::Submenu, M = F::MainOnly,
-                   Q = F::QuickOnly;
+                   Q = F::QuickOnly, W = F::Switch;
 
 MenuEntry item(int level, const char *name, const char *caption, const char *shortcut = "",
                unsigned flags = 0, const char *quickCaption = nullptr, const char *quickName = nullptr)
@@ -60,8 +62,8 @@ std::vector<MenuEntry> makeEntries()
     e.push_back(item(1, "mnuViewToolbar", "&Menu Bar", "", C));
     e.push_back(item(1, "mnuViewStatusBar", "Status &Bar", "", C));
     e.push_back(item(1, "mnuquicklink2", "&Quick Link", "", S));
-    e.push_back(item(2, "mnqlon", "Quick Link On"));
-    e.push_back(item(2, "mnqloff", "Quick Link Off"));
+    e.push_back(item(2, "mnqlon", "Quick Link On", "", W));
+    e.push_back(item(2, "mnqloff", "Quick Link Off", "", W));
     e.push_back(item(1, "mnufilebar", "Fi&le Bar", "", H | D));
     e.push_back(sep(1));
     e.push_back(item(1, "mnuappbar", "A&pp Bar", "", M));
@@ -92,17 +94,17 @@ std::vector<MenuEntry> makeEntries()
     e.push_back(item(1, "programst", "&Start Program", "", M));
     e.push_back(sep(1));
     e.push_back(item(1, "mnuhtmlcolor", "A&uto Color", "", S, "Auto Color"));
-    e.push_back(item(2, "mnucoloron", "&Html On", "", 0, "Html  On"));
-    e.push_back(item(2, "mnucoloroff", "H&tml Off", "", 0, "Html Off"));
+    e.push_back(item(2, "mnucoloron", "&Html On", "", W, "Html  On"));
+    e.push_back(item(2, "mnucoloroff", "H&tml Off", "", W, "Html Off"));
     e.push_back(sep(2));
-    e.push_back(item(2, "mnuvaron", "&Variables On", "", 0, "Variables On"));
-    e.push_back(item(2, "mnuvaroff", "V&ariables Off", "", 0, "Variables Off"));
+    e.push_back(item(2, "mnuvaron", "&Variables On", "", W, "Variables On"));
+    e.push_back(item(2, "mnuvaroff", "V&ariables Off", "", W, "Variables Off"));
     e.push_back(sep(2));
-    e.push_back(item(2, "mnuediton", "&Edit Areas On"));
-    e.push_back(item(2, "mnueditoff", "E&dit Areas Off"));
+    e.push_back(item(2, "mnuediton", "&Edit Areas On", "", W));
+    e.push_back(item(2, "mnueditoff", "E&dit Areas Off", "", W));
     e.push_back(sep(2));
-    e.push_back(item(2, "mnucomcoloron", "&Comments On", "", 0, "Comments On"));
-    e.push_back(item(2, "mnucomcoloroff", "C&omments Off", "", 0, "Comments Off"));
+    e.push_back(item(2, "mnucomcoloron", "&Comments On", "", W, "Comments On"));
+    e.push_back(item(2, "mnucomcoloroff", "C&omments Off", "", W, "Comments Off"));
     e.push_back(sep(1));
     e.push_back(item(1, "Mnutoolbarchange", "Tool Bar Change", "", S));
     e.push_back(item(2, "Mnutooltop", "Tool Bar &Top"));
@@ -162,6 +164,16 @@ std::vector<MenuEntry> makeEntries()
     e.push_back(item(1, "mnunsb", "&&nbsp;", "", M));
     e.push_back(item(1, "mnulcarat", " &&lt; <", "", M));
     e.push_back(item(1, "mnurcarat", "&&gt; >", "", M));
+
+    // The workbench for scripts, in the main menu only.
+    e.push_back(item(0, "mnuScript", "&Script", "", S | M));
+    e.push_back(item(1, "mnuScriptCheck", "&Check Syntax", "Ctrl+K", M));
+    e.push_back(item(1, "mnuScriptRun", "&Run as CGI...", "F5", M));
+    e.push_back(item(1, "mnuScriptRunAgain", "Run &Again", "Ctrl+F5", M));
+    e.push_back(item(1, "mnuScriptStop", "&Stop", "", M | D));
+    e.push_back(sep(1, M));
+    e.push_back(item(1, "mnuScriptGoto", "&Go To Line...", "Ctrl+G", M));
+    e.push_back(item(1, "mnuScriptLineNumbers", "Line &Numbers", "", M));
 
     e.push_back(item(0, "mnuWindow", "&Window", "", S));
     e.push_back(item(1, "mnuWindowNewWindow", "&New Window"));
@@ -238,6 +250,8 @@ MenuSet build(Tree tree, QMenuBar *bar, QMenu *root)
             // Check marks show only where the editor sets them.
             if (!(e.flags & F::Checked))
                 action->setCheckable(false);
+            if (e.flags & F::Switch)
+                platform::makeSwitch(action, menuParent);
         }
         if (!action)
             continue;

@@ -29,6 +29,7 @@ struct MenuEntry
         Separator = 16,
         MainOnly = 32,  // not in the Quick Link copy
         QuickOnly = 64, // only in the Quick Link copy
+        Switch = 128,   // one of a pair of switches ("... On", "... Off")
     };
     int level;                 // 0: a menu of the bar
     const char *name;          // object name; empty for separators

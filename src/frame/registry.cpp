@@ -8,6 +8,7 @@
 #include "html/pageviewer.h"
 #include "html/snippets.h"
 #include "html/toolwindows.h"
+#include "script/scriptcommands.h"
 #include "tools/toolcommands.h"
 
 namespace frame {
@@ -31,6 +32,7 @@ void registerAllCommands()
     html::registerToolWindowCommands();
     tools::registerToolCommands();
     help::registerHelpCommands();
+    script::registerScriptCommands();
 }
 
 } // namespace frame

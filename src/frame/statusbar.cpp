@@ -20,10 +20,12 @@ StatusBar::StatusBar(QWidget *parent) : QStatusBar(parent), m_clock(new QTimer(t
         addPermanentWidget(label, i == 1 ? 1 : 0);
     }
     m_panels[0]->setText(QStringLiteral("Quillet "));
-    m_panels[0]->setAccessibleName(QStringLiteral("Quillet"));
-    m_panels[1]->setAccessibleName(QStringLiteral("Changed"));
-    m_panels[2]->setAccessibleName(QStringLiteral("Date"));
-    m_panels[3]->setAccessibleName(QStringLiteral("Time"));
+    // A panel is named by what it shows (a label tells a screen reader of
+    // every change of its text); what it is goes in its description.
+    m_panels[0]->setAccessibleDescription(QStringLiteral("Program"));
+    m_panels[1]->setAccessibleDescription(QStringLiteral("Changed marker"));
+    m_panels[2]->setAccessibleDescription(QStringLiteral("Date"));
+    m_panels[3]->setAccessibleDescription(QStringLiteral("Time"));
     m_clock->setSingleShot(true);
     connect(m_clock, &QTimer::timeout, this, &StatusBar::updateClock);
     updateClock();

@@ -74,7 +74,6 @@ TipWindow::TipWindow() : QDialog(nullptr)
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                    | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_ShowWithoutActivating);
     setSizeGripEnabled(true);
 
     Picture1 = new QLabel(this);
@@ -121,12 +120,18 @@ TipWindow::TipWindow() : QDialog(nullptr)
     auto *all = new QVBoxLayout(this);
     all->addLayout(top, 1);
     all->addLayout(bottom);
-    setTabOrder(cmdOK, cmdNextTip);
-    setTabOrder(cmdNextTip, chkLoadTipsAtStartup);
-    setTabOrder(chkLoadTipsAtStartup, lblTipText);
+    // Left to right, top to bottom: the tip, then the row below it.
+    setTabOrder(lblTipText, chkLoadTipsAtStartup);
+    setTabOrder(chkLoadTipsAtStartup, cmdNextTip);
+    setTabOrder(cmdNextTip, cmdOK);
 
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::close);
-    connect(cmdNextTip, &QPushButton::clicked, this, &TipWindow::ShowRandomTip);
+    connect(cmdNextTip, &QPushButton::clicked, this, [this] {
+        ShowRandomTip();
+        // Also when pressed by its access key: the focus on the button
+        // carries the new tip to a screen reader (its description).
+        cmdNextTip->setFocus(Qt::OtherFocusReason);
+    });
     // Ticked or not, the box's state is what the next start obeys.
     connect(chkLoadTipsAtStartup, &QCheckBox::toggled, this, [](bool on) {
         platform::writeSetting(kSettings, kShowTips, on ? QStringLiteral("1") : QStringLiteral("0"));
@@ -167,7 +172,12 @@ void TipWindow::DisplayCurrentTip()
 {
     if (m_tips.isEmpty())
         return;
-    lblTipText->setText(m_tips.at(m_tipNumber - 1));
+    const QString tip = m_tips.at(m_tipNumber - 1);
+    lblTipText->setText(tip);
+    // A screen reader passes over a label's new text, but says the changed
+    // description of the control that has the focus: after "Next Tip",
+    // that button.
+    cmdNextTip->setAccessibleDescription(tip);
 }
 
 void showTipOfTheDay(QWidget *mainWindow)
@@ -188,10 +198,20 @@ void showTipOfTheDay(QWidget *mainWindow)
     if (mainWindow)
         QObject::connect(mainWindow, &QObject::destroyed, tip, &QObject::deleteLater);
 
-    // Topmost at 300, 200, 375 by 250 pixels outside, not taking the focus.
+    // Topmost at 300, 200, 375 by 250 pixels outside. It is the first
+    // thing shown and takes the keyboard, so a screen reader reads it.
     const QRect outer(300, 200, 375, 250);
     tip->setGeometry(outer);
+    tip->cmdOK->setFocus();
     tip->show();
+    tip->raise();
+    tip->activateWindow();
+    // The main window is shown after start-up: the tip takes the keyboard
+    // back once it is.
+    QTimer::singleShot(0, tip, [tip] {
+        tip->raise();
+        tip->activateWindow();
+    });
     QTimer::singleShot(0, tip, [tip, outer] {
         const QSize frameSize = tip->frameGeometry().size() - tip->geometry().size();
         if (!frameSize.isNull()) {

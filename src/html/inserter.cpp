@@ -3,6 +3,7 @@
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
 #include "html/toolwindows.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/twips.h"
@@ -23,7 +24,7 @@ QPointer<Inserter> g_window;
 
 } // namespace
 
-Inserter::Inserter(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
+Inserter::Inserter(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frminsert"));
     setWindowTitle(QStringLiteral("Quillet Inserter"));
@@ -33,23 +34,24 @@ Inserter::Inserter(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::MSWindowsFixe
     Label1 = platform::placeTwips(new QLabel(QStringLiteral("This is the text you want to change"), this), "Label1", 240, 120,
                    2475, 195);
     Text1 = platform::placeTwips(new QLineEdit(this), "Text1", 120, 360, 3255, 285);
-    Text1->setAccessibleName(QStringLiteral("Text to change"));
-    Label1->setBuddy(Text1);
+    Label1->setBuddy(Text1); // both boxes are named after their labels
     Label2 = platform::placeTwips(new QLabel(QStringLiteral("Enter What you want it to be changed to"), this), "Label2", 240,
                    720, 2880, 195);
     Text2 = platform::placeTwips(new QLineEdit(this), "Text2", 120, 960, 3255, 285);
-    Text2->setAccessibleName(QStringLiteral("Replacement text"));
     Label2->setBuddy(Text2);
     Command1 = platform::placeTwips(new QPushButton(QStringLiteral("Insert"), this), "Command1", 120, 1440, 855, 375);
-    Command1->setAccessibleName(QStringLiteral("Replace first occurrence"));
+    Command1->setAccessibleDescription(QStringLiteral("Replace the first occurrence of the text to change"));
     Command2 = platform::placeTwips(new QPushButton(QStringLiteral("Get Text"), this), "Command2", 1200, 1440, 1095, 375);
-    Command2->setAccessibleName(QStringLiteral("Get the document's selected text"));
+    Command2->setAccessibleDescription(QStringLiteral("Put the document's selected text into the first box"));
     Command3 = platform::placeTwips(new QPushButton(QStringLiteral("&Close"), this), "Command3", 2520, 1440, 855, 375);
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
+    // Enter in a box inserts, Escape closes.
+    Command1->setDefault(true);
+    platform::escapeClicks(this, Command3);
 
     connect(Command1, &QPushButton::clicked, this, &Inserter::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Inserter::Command2_Click);
@@ -66,7 +68,7 @@ Inserter *Inserter::instance()
     return g_window.data();
 }
 
-Inserter *Inserter::open(bool owned)
+Inserter *Inserter::openWindow(bool owned)
 {
     frame::MainWindow *w = frame::frmMain();
     if (!g_window) {
@@ -119,12 +121,12 @@ void registerInserterCommands()
         if (tree == frame::Tree::Main) {
             if (!frame::frmMain()->activeChild())
                 return;
-            Inserter::open(true);
+            Inserter::openWindow(true);
         } else {
-            Inserter::open(false);
+            Inserter::openWindow(false);
         }
     });
-    frame::addCommand(QStringLiteral("mnuinserter"), [](frame::Tree) { Inserter::open(false); });
+    frame::addCommand(QStringLiteral("mnuinserter"), [](frame::Tree) { Inserter::openWindow(false); });
 }
 
 } // namespace html

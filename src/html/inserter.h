@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 class QLabel;
 class QLineEdit;
@@ -9,9 +9,9 @@ class QPushButton;
 namespace html {
 
 // The Inserter: finds the first occurrence of a text in the active
-// document (inside the selection when there is one) and replaces it. One
-// window at a time; closing it unloads it.
-class Inserter : public QWidget
+// document (inside the selection when there is one) and replaces it. A
+// modeless dialog, one at a time; closing it unloads it.
+class Inserter : public QDialog
 {
     Q_OBJECT
 public:
@@ -22,7 +22,7 @@ public:
     static Inserter *instance();
     // Opens the window, owned by the main window or (from the Quick Link
     // menu) without owner; an open window is only brought to the front.
-    static Inserter *open(bool owned);
+    static Inserter *openWindow(bool owned);
 
     QLabel *Label1;
     QLineEdit *Text1;      // the text to change

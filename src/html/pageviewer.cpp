@@ -1,5 +1,6 @@
 #include "html/pageviewer.h"
 
+#include "document/documentwindow.h"
 #include "frame/commands.h"
 #include "frame/layout.h"
 #include "frame/mainwindow.h"
@@ -11,7 +12,9 @@
 #include "platform/richtextbox.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiSubWindow>
+#include <QPointer>
 
 namespace html {
 
@@ -26,6 +29,7 @@ void previewHtml(PreviewForm form)
     QWidget *child = w->activeChild();
     if (!child || child == pageViewer())
         return;
+    const QPointer<document::DocumentWindow> doc = w->activeDocument();
     // 2.
     if (form == PreviewForm::Menu)
         frame::tileHorizontally(w);
@@ -36,12 +40,23 @@ void previewHtml(PreviewForm form)
     QString error;
     if (!platform::writeFileAtomically(path, bytes, &error))
         throw ControlError(ControlError::PathFileAccess, error);
-    // 4.-6.
+    // 4.-6. Relative addresses in the page resolve in the document's own
+    // folder when it has one.
     PageViewer *viewer = showPageViewer();
-    viewer->brwWebBrowser->navigate(path);
+    showPreviewFile(viewer, path, doc.data());
     focusPageViewer(viewer);
     // 7.
     frame::tileHorizontally(w);
+}
+
+void showPreviewFile(PageViewer *viewer, const QString &path, const document::DocumentWindow *doc)
+{
+    if (doc && doc->hasFile()) {
+        const QFileInfo file(doc->caption());
+        viewer->brwWebBrowser->navigateAs(path, file.absolutePath(), file.fileName());
+    } else {
+        viewer->brwWebBrowser->navigate(path);
+    }
 }
 
 void showProgramPage(const QString &nameWithSeparator)

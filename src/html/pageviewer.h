@@ -2,7 +2,13 @@
 
 #include <QString>
 
+namespace document {
+class DocumentWindow;
+}
+
 namespace html {
+
+class PageViewer;
 
 // Which command asked for a preview: the menu form tiles the windows
 // before and after writing the preview file, the toolbar form only after.
@@ -13,6 +19,10 @@ enum class PreviewForm { Menu, Toolbar };
 // document (the viewer itself being active counts as none). Raises the
 // first error; what was done before it stays done.
 void previewHtml(PreviewForm form);
+
+// Shows the preview file in the viewer, its relative addresses resolving
+// in the folder of the document it was written from (when it has one).
+void showPreviewFile(PageViewer *viewer, const QString &path, const document::DocumentWindow *doc);
 
 // Shows one of the program's own pages ("\help.html", "\list.html") in the
 // maximised viewer, creating the file empty when it is missing. Every step

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 class QLabel;
 class QLineEdit;
@@ -13,9 +13,9 @@ class RichTextBox;
 namespace html {
 
 // The Tag Inserter: builds an element (or a comment) from a typed tag and a
-// content text and puts it into the active document's selection. One
-// window at a time; closing it unloads it.
-class TagInserter : public QWidget
+// content text and puts it into the active document's selection. A
+// modeless dialog, one at a time; closing it unloads it.
+class TagInserter : public QDialog
 {
     Q_OBJECT
 public:
@@ -26,7 +26,7 @@ public:
     static TagInserter *instance();
     // Opens the window owned by the main window, or brings the open one to
     // the front with its texts kept.
-    static TagInserter *open();
+    static TagInserter *openWindow();
 
     QLabel *Label1;
     QLineEdit *Text1;              // tag name and attributes
@@ -45,6 +45,9 @@ private:
     void Command3_Click();
     // The content box's text, or the document's selection when it is empty.
     QString body() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };
 
 } // namespace html

@@ -1,11 +1,19 @@
 #include "platform/browser.h"
 
+#include "platform/localsite.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QMetaObject>
+#include <QMimeDatabase>
+#include <QStringDecoder>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
+#include <QVariantMap>
 
 namespace platform {
 
@@ -29,6 +37,42 @@ Factory engineFactory()
 }
 
 bool g_engineLoaded = false;
+BrowserControl::LocalHandler g_localHandler;
+
+// The folders of local sites; a site's host is its index.
+QStringList &siteFolders()
+{
+    static QStringList folders;
+    return folders;
+}
+
+QString hostOf(const QString &folder)
+{
+    QStringList &folders = siteFolders();
+    qsizetype i = folders.indexOf(folder);
+    if (i < 0) {
+        folders << folder;
+        i = folders.size() - 1;
+    }
+    return QStringLiteral("s%1").arg(i);
+}
+
+bool folderOf(const QString &host, QString *folder)
+{
+    if (!host.startsWith(QLatin1Char('s')))
+        return false;
+    bool ok = false;
+    const int i = host.mid(1).toInt(&ok);
+    if (!ok || i < 0 || i >= siteFolders().size())
+        return false;
+    *folder = siteFolders().at(i);
+    return true;
+}
+
+QString pendingKey(const QUrl &url)
+{
+    return url.host() + url.path();
+}
 
 QUrl urlFor(const QString &pathOrAddress)
 {
@@ -65,6 +109,8 @@ BrowserControl::BrowserControl(QWidget *parent) : QWidget(parent)
     if (m_view) {
         m_engine = true;
         connect(m_view, SIGNAL(downloadComplete()), this, SIGNAL(DownloadComplete()));
+        connect(m_view, SIGNAL(localRequest(int, QUrl, QByteArray, QByteArray, QByteArray)), this,
+                SLOT(onLocalRequest(int, QUrl, QByteArray, QByteArray, QByteArray)));
     } else {
         makeStandIn();
     }
@@ -92,6 +138,8 @@ void BrowserControl::navigate(const QString &pathOrAddress)
 {
     const QUrl url = urlFor(pathOrAddress);
     m_url = url;
+    m_pending.clear();
+    m_untitledName.clear();
     if (!m_view)
         return;
     if (m_engine) {
@@ -113,11 +161,163 @@ QString BrowserControl::LocationName() const
 {
     if (!m_view)
         return QString();
-    if (m_engine)
+    if (m_engine) {
+        if (!m_untitledName.isEmpty() && isLocalUrl(m_view->property("url").toUrl())) {
+            const QString title = m_view->property("pageTitle").toString();
+            return title.isEmpty() ? m_untitledName : title;
+        }
         return m_view->property("locationName").toString();
+    }
     if (m_url.isEmpty())
         return QString();
-    return m_standInTitle.isEmpty() ? pathOf(m_url) : m_standInTitle;
+    if (!m_standInTitle.isEmpty())
+        return m_standInTitle;
+    return m_untitledName.isEmpty() ? pathOf(m_url) : m_untitledName;
+}
+
+// ---------------------------------------------------------------- local sites
+
+QUrl BrowserControl::localUrl(const QString &folder, const QString &path, const QByteArray &query)
+{
+    QUrl url;
+    url.setScheme(QString::fromLatin1(kLocalScheme));
+    url.setHost(hostOf(folder));
+    url.setPath(path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path);
+    if (!query.isEmpty())
+        url.setQuery(QString::fromLatin1(query));
+    return url;
+}
+
+bool BrowserControl::isLocalUrl(const QUrl &url)
+{
+    return url.scheme() == QLatin1String(kLocalScheme);
+}
+
+void BrowserControl::setLocalHandler(LocalHandler handler)
+{
+    g_localHandler = std::move(handler);
+}
+
+LocalResponse BrowserControl::localFile(const QString &folder, const QString &path)
+{
+    LocalResponse r;
+    if (folder.isEmpty())
+        return r;
+    const QString root = QDir::cleanPath(folder);
+    QString full = QDir::cleanPath(root + QLatin1Char('/') + path);
+    if (full != root && !full.startsWith(root + QLatin1Char('/')))
+        return r;
+    QFileInfo info(full);
+    if (info.isDir())
+        info.setFile(full + QStringLiteral("/index.html"));
+    if (!info.isFile() || !info.isReadable())
+        return r;
+    r.file = info.absoluteFilePath();
+    r.mimeType = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).name().toLatin1();
+    return r;
+}
+
+void BrowserControl::showLocal(const QUrl &url, const LocalResponse &response, const QString &untitledName)
+{
+    m_url = url;
+    m_untitledName = untitledName;
+    m_pending.clear();
+    if (!m_view)
+        return;
+    if (!m_engine) {
+        showInStandIn(url, response);
+        return;
+    }
+    if (response.redirect.isValid()) {
+        QMetaObject::invokeMethod(m_view, "navigate", Qt::DirectConnection, Q_ARG(QUrl, response.redirect));
+        return;
+    }
+    m_pending.insert(pendingKey(url), response);
+    QMetaObject::invokeMethod(m_view, "navigate", Qt::DirectConnection, Q_ARG(QUrl, url));
+}
+
+void BrowserControl::navigateAs(const QString &path, const QString &folder, const QString &name)
+{
+    LocalResponse r;
+    r.file = QFileInfo(path).absoluteFilePath();
+    r.mimeType = "text/html";
+    showLocal(localUrl(folder, QLatin1Char('/') + name), r, r.file);
+    m_url = QUrl::fromLocalFile(r.file);
+}
+
+void BrowserControl::onLocalRequest(int id, const QUrl &url, const QByteArray &method,
+                                    const QByteArray &contentType, const QByteArray &body)
+{
+    const auto pending = m_pending.find(pendingKey(url));
+    if (pending != m_pending.end()) {
+        const LocalResponse r = pending.value();
+        m_pending.erase(pending);
+        answer(id, r);
+        return;
+    }
+    LocalRequest request;
+    if (!folderOf(url.host(), &request.folder)) {
+        answer(id, LocalResponse());
+        return;
+    }
+    request.path = url.path();
+    request.query = url.query(QUrl::FullyEncoded).toLatin1();
+    request.method = method;
+    request.contentType = contentType;
+    request.body = body;
+    const QPointer<BrowserControl> self(this);
+    const LocalReply reply = [self, id](const LocalResponse &r) {
+        if (self)
+            self->answer(id, r);
+    };
+    if (g_localHandler && g_localHandler(this, request, reply))
+        return;
+    answer(id, localFile(request.folder, request.path));
+}
+
+void BrowserControl::answer(int id, const LocalResponse &response)
+{
+    if (!m_view || !m_engine)
+        return;
+    QVariantMap map;
+    if (response.redirect.isValid()) {
+        map.insert(QStringLiteral("redirect"), response.redirect);
+    } else if (!response.file.isEmpty()) {
+        map.insert(QStringLiteral("file"), response.file);
+        map.insert(QStringLiteral("mime"), response.mimeType);
+    } else if (response.found()) {
+        map.insert(QStringLiteral("mime"), response.mimeType);
+        map.insert(QStringLiteral("body"), response.body);
+    }
+    QMetaObject::invokeMethod(m_view, "answer", Qt::DirectConnection, Q_ARG(int, id), Q_ARG(QVariantMap, map));
+}
+
+void BrowserControl::showInStandIn(const QUrl &url, const LocalResponse &given)
+{
+    auto *view = static_cast<QTextBrowser *>(m_view.data());
+    QString folder;
+    folderOf(url.host(), &folder);
+    LocalResponse response = given;
+    if (response.redirect.isValid())
+        response = localFile(folder, response.redirect.path());
+    QByteArray body = response.body;
+    if (!response.file.isEmpty()) {
+        QFile file(response.file);
+        if (file.open(QIODevice::ReadOnly))
+            body = file.readAll();
+    }
+    if (!folder.isEmpty()) {
+        view->setSearchPaths({folder});
+        view->document()->setBaseUrl(QUrl::fromLocalFile(folder + QLatin1Char('/')));
+    }
+    if (response.mimeType.startsWith("text/html")) {
+        QStringDecoder decoder = QStringDecoder::decoderForHtml(body);
+        view->setHtml(decoder.isValid() ? decoder.decode(body) : QString::fromUtf8(body));
+    } else {
+        view->setPlainText(QString::fromUtf8(body));
+    }
+    m_standInTitle = view->documentTitle();
+    QTimer::singleShot(0, this, [this] { Q_EMIT DownloadComplete(); });
 }
 
 void BrowserControl::resizeEvent(QResizeEvent *event)

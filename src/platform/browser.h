@@ -1,11 +1,37 @@
 #pragma once
 
+#include <QHash>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
+
 namespace platform {
+
+// Pages of a local folder are shown through an address scheme that the
+// editor answers itself (no server, no network, no port): the folder is
+// the site's root, so "/x.png" and "x.png" in a page name its files, and
+// a script of the folder can answer requests the page makes.
+struct LocalRequest
+{
+    QString folder;          // the site's folder; empty for a site without one
+    QString path;            // "/name", decoded
+    QByteArray query;        // as the page sent it, still encoded
+    QByteArray method;       // "GET" or "POST"
+    QByteArray contentType;  // of a POST body
+    QByteArray body;
+};
+
+struct LocalResponse
+{
+    QByteArray mimeType;  // may carry parameters ("text/html; charset=utf-8")
+    QByteArray body;
+    QString file;         // when set, this file's bytes are the body
+    QUrl redirect;        // when set, the browser goes there instead
+    bool found() const { return !mimeType.isEmpty() || !file.isEmpty() || redirect.isValid(); }
+};
 
 // The embedded web browser of the page viewer.
 //
@@ -33,6 +59,26 @@ public:
     // True when the real engine shows the pages (false: the stand-in).
     bool usesEngine() const { return m_engine; }
 
+    // The address of a path of a local folder's site.
+    static QUrl localUrl(const QString &folder, const QString &path, const QByteArray &query = QByteArray());
+    static bool isLocalUrl(const QUrl &url);
+    // Shows a response as the page at a local address; a page without a
+    // title is named untitledName.
+    void showLocal(const QUrl &url, const LocalResponse &response, const QString &untitledName);
+    // Shows a file as if it lay in a folder under a name, so that its
+    // relative addresses resolve in that folder. The location stays the
+    // file's, and a page without a title is named by its path.
+    void navigateAs(const QString &path, const QString &folder, const QString &name);
+
+    // Requests a page makes for local addresses go to the handler first:
+    // it returns true when it answers (now or later, through the reply);
+    // otherwise the folder's file is served.
+    using LocalReply = std::function<void(const LocalResponse &)>;
+    using LocalHandler = std::function<bool(BrowserControl *, const LocalRequest &, const LocalReply &)>;
+    static void setLocalHandler(LocalHandler handler);
+    // A file of a local site as it is served; not found outside the folder.
+    static LocalResponse localFile(const QString &folder, const QString &path);
+
     // Whether the engine module has been loaded into this process.
     static bool engineLoaded();
     // The module's file, beside the executable.
@@ -45,13 +91,23 @@ Q_SIGNALS:
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
+private Q_SLOTS:
+    void onLocalRequest(int id, const QUrl &url, const QByteArray &method, const QByteArray &contentType,
+                        const QByteArray &body);
+
 private:
     void makeStandIn();
+    void answer(int id, const LocalResponse &response);
+    void showInStandIn(const QUrl &url, const LocalResponse &response);
 
     QPointer<QWidget> m_view;
     QUrl m_url;
     QString m_standInTitle;
     bool m_engine = false;
+    // A local page being shown: its response waits for the engine's
+    // request of its path ("host/path").
+    QHash<QString, LocalResponse> m_pending;
+    QString m_untitledName;
 };
 
 } // namespace platform

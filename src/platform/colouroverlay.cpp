@@ -35,9 +35,7 @@ public:
     void undo() override
     {
         m_overlay->m_restoring = true;
-        m_overlay->m_restore.position = m_position;
-        m_overlay->m_restore.length = m_length;
-        m_overlay->m_restore.runs = m_runs;
+        m_overlay->m_restores.push_back(ColourOverlay::Restore{m_position, m_length, m_runs});
     }
     void redo() override {}
 
@@ -85,11 +83,16 @@ void ColourOverlay::textChanged(int position, int removed, int added, bool inher
     m_runs.textChanged(position, removed, added, inherits ? &colour : nullptr);
     if (m_restoring) {
         m_restoring = false;
-        if (m_restore.position == position && added >= m_restore.length) {
-            for (const auto &r : m_restore.runs)
-                m_runs.paint(position + r.start, r.length, r.colour);
+        // One undo step may bring back the text of several edits, made
+        // from the end of the text backwards (as the spell check does), so
+        // that each one's position holds once all of them are undone.
+        for (const Restore &restore : m_restores) {
+            if (restore.position >= position && restore.position + restore.length <= position + added) {
+                for (const auto &r : restore.runs)
+                    m_runs.paint(restore.position + r.start, r.length, r.colour);
+            }
         }
-        m_restore = Restore();
+        m_restores.clear();
     }
 }
 

@@ -72,7 +72,7 @@ private:
     // Set by an undo that brings coloured text back, used by the change
     // that follows.
     bool m_restoring = false;
-    Restore m_restore;
+    std::vector<Restore> m_restores;
 };
 
 // The display colour of a 0xBBGGRR value, and back.

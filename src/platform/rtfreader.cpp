@@ -252,6 +252,22 @@ int hexValue(char c)
     return -1;
 }
 
+// UTF-8 (code page 65001) is decoded here; every other page by the
+// code-page decoder.
+constexpr int kUtf8 = 65001;
+
+bool knownCodePage(int codePage)
+{
+    return codePage == kUtf8 || CodePageDecoder::isSupported(codePage);
+}
+
+// Pages whose characters may take more than one byte: their bytes are
+// gathered and decoded together.
+bool multiByte(int codePage)
+{
+    return codePage == kUtf8 || CodePageDecoder::isDoubleByte(codePage);
+}
+
 class Reader
 {
 public:
@@ -292,6 +308,7 @@ private:
 
     bool beginText(bool resolveSurrogate);
     void appendByte(uchar byte);
+    void decode(int codePage, const char *bytes, qsizetype size, QString &out);
     void putChar(char16_t ch);
     void flushBytes();
     void flushRun();
@@ -704,7 +721,7 @@ void Reader::controlWord(const WordEntry *entry, bool hasParam, int param)
         m_formatDirty = true;
         break;
     case Word::AnsiCodePage:
-        if (CodePageDecoder::isSupported(param)) {
+        if (knownCodePage(param)) {
             m_docCodePage = param;
             m_formatDirty = true;
         }
@@ -728,7 +745,7 @@ void Reader::controlWord(const WordEntry *entry, bool hasParam, int param)
         }
         break;
     case Word::FontCodePage:
-        if (s.dest == Dest::FontTable && m_fontNumber >= 0 && CodePageDecoder::isSupported(param)) {
+        if (s.dest == Dest::FontTable && m_fontNumber >= 0 && knownCodePage(param)) {
             m_fonts[m_fontNumber].codePage = param;
             m_formatDirty = true;
         }
@@ -850,7 +867,7 @@ bool Reader::beginText(bool resolveSurrogate)
         if (!(run == m_runFormat)) {
             flushRun();
             m_runFormat = run;
-            m_runDoubleByte = CodePageDecoder::isDoubleByte(run.codePage);
+            m_runDoubleByte = multiByte(run.codePage);
             m_runUpperHalf = CodePageDecoder::upperHalf(run.codePage);
         }
     }
@@ -883,7 +900,6 @@ void Reader::putChar(char16_t ch)
         flushBytes();
     switch (ch) {
     case '\n':
-    case 0x2028: // line separator
     case 0x2029: // paragraph separator
         m_text.append(QChar('\n'));
         m_atBlockStart = true;
@@ -899,12 +915,20 @@ void Reader::putChar(char16_t ch)
     }
 }
 
+void Reader::decode(int codePage, const char *bytes, qsizetype size, QString &out)
+{
+    if (codePage == kUtf8)
+        out += QString::fromUtf8(bytes, size); // a malformed sequence gives U+FFFD
+    else
+        m_decoder.decode(codePage, bytes, size, out);
+}
+
 void Reader::flushBytes()
 {
     if (m_bytes.isEmpty())
         return;
     m_scratch.resize(0);
-    m_decoder.decode(m_runFormat.codePage, m_bytes.constData(), m_bytes.size(), m_scratch);
+    decode(m_runFormat.codePage, m_bytes.constData(), m_bytes.size(), m_scratch);
     m_bytes.resize(0);
     for (const QChar ch : std::as_const(m_scratch))
         putChar(ch.unicode());
@@ -994,7 +1018,7 @@ void Reader::flushFontNameBytes()
     if (m_fontNameBytes.isEmpty())
         return;
     const int codePage = codePageOfFont(m_fontNumber);
-    m_decoder.decode(codePage, m_fontNameBytes.constData(), m_fontNameBytes.size(), m_fontName);
+    decode(codePage, m_fontNameBytes.constData(), m_fontNameBytes.size(), m_fontName);
     m_fontNameBytes.clear();
 }
 

@@ -224,10 +224,6 @@ void Writer::writeText(const QString &text, bool fontName)
             word("tab");
             continue;
         }
-        if (ch == 0x2028 && !fontName) {
-            word("line");
-            continue;
-        }
         if (ch == 0x2029 || ch == 0xFDD0 || ch == 0xFDD1 || ch == 0xFFFC)
             continue; // document structure and embedded objects, not text
         const int byte = windows1252Byte(ch);

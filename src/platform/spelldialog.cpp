@@ -1,5 +1,7 @@
 #include "platform/spelldialog.h"
 
+#include "platform/accessibility.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +68,7 @@ SpellDialog::SpellDialog(const SpellRequest &request) : QDialog(request.parent)
     lstSuggestions->setObjectName(QStringLiteral("lstSuggestions"));
     lstSuggestions->addItems(request.suggestions);
     suggestLabel->setBuddy(lstSuggestions);
+    platform::nameAfterLabel(lstSuggestions, suggestLabel); // a list doesn't read its buddy
     if (lstSuggestions->count() == 0) {
         auto *none = new QListWidgetItem(QStringLiteral("(no suggestions)"), lstSuggestions);
         none->setFlags(Qt::NoItemFlags);
@@ -115,24 +118,34 @@ SpellDialog::SpellDialog(const SpellRequest &request) : QDialog(request.parent)
     setTabOrder(cmdIgnoreAll, cmdAdd);
     setTabOrder(cmdAdd, cmdCancel);
 
-    // The best suggestion is offered; without one the word itself, to edit.
-    txtChangeTo->setText(request.suggestions.isEmpty() ? request.word : request.suggestions.first());
-    if (!request.suggestions.isEmpty())
-        lstSuggestions->setCurrentRow(0);
-    const auto updateButtons = [this] {
-        const bool any = !txtChangeTo->text().isEmpty();
+    // Nothing is changed that the user hasn't chosen: the box starts with
+    // the word itself and Enter means Ignore, until the user picks a
+    // suggestion or types a replacement.
+    txtChangeTo->setText(request.word);
+    const auto updateButtons = [this, misspelt = request.word] {
+        const QString to = txtChangeTo->text();
+        const bool any = !to.isEmpty() && to != misspelt;
         cmdChange->setEnabled(any);
         cmdChangeAll->setEnabled(any);
-        (any ? cmdChange : cmdIgnore)->setDefault(true);
+        (any && m_chosen ? cmdChange : cmdIgnore)->setDefault(true);
     };
     updateButtons();
+    connect(txtChangeTo, &QLineEdit::textEdited, this, [this, updateButtons] {
+        m_chosen = true;
+        updateButtons();
+    });
     connect(txtChangeTo, &QLineEdit::textChanged, this, updateButtons);
-    connect(lstSuggestions, &QListWidget::currentTextChanged, this, [this](const QString &text) {
-        if (!text.isEmpty() && (lstSuggestions->currentItem()->flags() & Qt::ItemIsEnabled))
-            txtChangeTo->setText(text);
+    // A suggestion is chosen when it is selected (a click, the arrow keys);
+    // the list's focus alone, on its first item, chooses nothing.
+    connect(lstSuggestions, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> picked = lstSuggestions->selectedItems();
+        if (!picked.isEmpty() && (picked.first()->flags() & Qt::ItemIsEnabled)) {
+            m_chosen = true;
+            txtChangeTo->setText(picked.first()->text());
+        }
     });
     connect(lstSuggestions, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
-        if (item->flags() & Qt::ItemIsEnabled) {
+        if ((item->flags() & Qt::ItemIsEnabled) && item->isSelected()) {
             txtChangeTo->setText(item->text());
             finish(SpellAnswer::Change);
         }

@@ -39,6 +39,7 @@ private:
     void finish(SpellAnswer::Action action);
 
     SpellAnswer m_answer;
+    bool m_chosen = false; // a suggestion picked or a replacement typed
 };
 
 } // namespace platform

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <hunspell.hxx>
@@ -79,20 +79,80 @@ QStringList Speller::dictionaryFolders()
     return {QStringLiteral("/usr/share/hunspell"), QStringLiteral("/usr/share/myspell/dicts")};
 }
 
+QString Speller::userLanguage()
+{
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        QString value = qEnvironmentVariable(variable);
+        // de_DE.UTF-8@euro -> de_DE
+        const qsizetype cut = value.indexOf(QRegularExpression(QStringLiteral("[.@]")));
+        if (cut >= 0)
+            value.truncate(cut);
+        if (value.isEmpty() || value == QLatin1String("C") || value == QLatin1String("POSIX"))
+            continue;
+        return value;
+    }
+    return QString();
+}
+
 QString Speller::findDictionary(const QString &localeName, const QStringList &folders)
 {
-    QStringList names;
-    if (!localeName.isEmpty())
-        names << localeName;
-    names << QStringLiteral("en_US");
-    for (const QString &name : names) {
+    const auto inFolders = [&folders](const QString &name) {
         for (const QString &folder : folders) {
             const QString dic = folder + QLatin1Char('/') + name + QLatin1String(".dic");
             if (hasDictionary(dic))
                 return dic;
         }
+        return QString();
+    };
+    if (!localeName.isEmpty()) {
+        QString dic = inFolders(localeName);
+        if (!dic.isEmpty())
+            return dic;
+        // Another dictionary of the same language: de_DE for de_AT.
+        const QString language = localeName.section(QLatin1Char('_'), 0, 0);
+        if (!language.isEmpty()) {
+            dic = inFolders(language + QLatin1Char('_') + language.toUpper());
+            if (dic.isEmpty())
+                dic = inFolders(language);
+            for (const QString &folder : folders) {
+                if (!dic.isEmpty())
+                    break;
+                const QStringList names = QDir(folder).entryList(
+                    {language + QLatin1String("_*.dic")}, QDir::Files, QDir::Name);
+                for (const QString &name : names) {
+                    if (hasDictionary(folder + QLatin1Char('/') + name)) {
+                        dic = folder + QLatin1Char('/') + name;
+                        break;
+                    }
+                }
+            }
+            if (!dic.isEmpty())
+                return dic;
+        }
     }
-    return QString();
+    return inFolders(QStringLiteral("en_US"));
+}
+
+QString Speller::missingDictionaryMessage(const QString &localeName)
+{
+    const QString locale = localeName.isEmpty() ? userLanguage() : localeName;
+    const bool english = locale.isEmpty() || locale == QLatin1String("en_US");
+    const QString folders = dictionaryFolders().join(QLatin1String(" or "));
+    QString text = QStringLiteral("No spelling dictionary is installed, so the spelling was not checked.\n\n");
+    text += english
+        ? QStringLiteral("The check needs the Hunspell dictionary for en_US (en_US.aff and en_US.dic) in %1.")
+              .arg(folders)
+        : QStringLiteral("The check needs a Hunspell dictionary for %1 or, failing that, for en_US "
+                         "(%1.aff and %1.dic, or en_US.aff and en_US.dic) in %2.")
+              .arg(locale, folders);
+    text += QStringLiteral("\n\nTo install the English one, the hunspell-en-us package:\n"
+                           "    sudo apt install hunspell-en-us\n");
+    if (!english) {
+        text += QStringLiteral("For %1, find its package with:\n    apt search hunspell-%2\n")
+                    .arg(locale, locale.section(QLatin1Char('_'), 0, 0).toLower());
+    }
+    text += QStringLiteral("Then check the spelling again.");
+    return text;
 }
 
 QString Speller::personalDictionaryPath()
@@ -103,7 +163,7 @@ QString Speller::personalDictionaryPath()
 
 Speller::Speller(const QString &localeName)
 {
-    const QString locale = localeName.isEmpty() ? QLocale().name() : localeName;
+    const QString locale = localeName.isEmpty() ? userLanguage() : localeName;
     m_dictionary = findDictionary(locale, dictionaryFolders());
     if (m_dictionary.isEmpty())
         return;

@@ -15,7 +15,7 @@ class Speller
 {
 public:
     // Opens the dictionary for a locale name such as "de_DE" (empty: the
-    // user's locale); falls back to en_US when that language has none.
+    // user's language); falls back to en_US when that language has none.
     explicit Speller(const QString &localeName = QString());
     ~Speller();
     Speller(const Speller &) = delete;
@@ -44,9 +44,17 @@ public:
 
     // $XDG_DATA_HOME/quillet-lite/personal.dic
     static QString personalDictionaryPath();
-    // The .dic file for a locale name in the given folders ("de_DE", then
-    // en_US); empty when there is none.
+    // The user's language as a locale name ("de_DE"), from LC_ALL,
+    // LC_MESSAGES or LANG, whichever is set first to a language (not C or
+    // POSIX); empty when none is.
+    static QString userLanguage();
+    // The .dic file for a locale name in the given folders: that locale's,
+    // else another of its language ("de_DE" for "de_AT"), else en_US;
+    // empty when there is none.
     static QString findDictionary(const QString &localeName, const QStringList &folders);
+    // What to tell the user when no dictionary is installed for a locale
+    // name (empty: the user's language).
+    static QString missingDictionaryMessage(const QString &localeName = QString());
     // The folders searched for dictionaries.
     static QStringList dictionaryFolders();
 

@@ -1,8 +1,11 @@
 #include "platform/ui.h"
 
+#include "platform/cgidialog.h"
 #include "platform/spelldialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -110,19 +113,57 @@ std::optional<QString> QtUi::inputBox(QWidget *parent, const QString &prompt,
     return answer;
 }
 
+namespace {
+
+// The patterns as the filters mean them: "*.*" is every file, with a dot
+// in its name or not, and letter case never matters (the dialog's model
+// is told to ignore it).
+QStringList modelPatterns(const QStringList &patterns)
+{
+    QStringList out;
+    for (const QString &p : patterns) {
+        const QString pattern = p.trimmed();
+        if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
+            return {QStringLiteral("*")};
+        if (!pattern.isEmpty())
+            out << pattern;
+    }
+    return out;
+}
+
+} // namespace
+
 FileAnswer QtUi::fileDialog(const FileRequest &request)
 {
     QFileDialog dialog(request.parent, request.title);
     dialog.setObjectName(QStringLiteral("fileDialog"));
+    // Qt's own dialog on every desktop, so that the patterns mean the same
+    // everywhere.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // No overwrite question and no default extension: the name is used as typed.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    if (!request.directory.isEmpty())
+        dialog.setDirectory(request.directory);
     dialog.setNameFilters(request.filters);
-    if (request.filterIndex >= 0 && request.filterIndex < request.filters.size())
+    // The dialog reads each entry's patterns from its description; the
+    // entry's own patterns replace them whenever an entry is chosen.
+    const auto usePatterns = [&dialog, &request](const QString &entry) {
+        const qsizetype index = request.filters.indexOf(entry);
+        auto *model = dialog.findChild<QFileSystemModel *>();
+        if (!model || index < 0 || index >= request.patterns.size())
+            return;
+        model->setNameFilters(modelPatterns(request.patterns.at(index)));
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, usePatterns);
+    if (request.filterIndex >= 0 && request.filterIndex < request.filters.size()) {
         dialog.selectNameFilter(request.filters.at(request.filterIndex));
+        usePatterns(request.filters.at(request.filterIndex));
+    }
     if (!request.fileName.isEmpty())
-        dialog.selectFile(request.fileName);
+        dialog.selectFile(QFileInfo(request.fileName).fileName());
     FileAnswer answer;
     answer.filterIndex = request.filterIndex;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -155,6 +196,16 @@ bool QtUi::printDialog(const PrintRequest &request)
 SpellAnswer QtUi::spellDialog(const SpellRequest &request)
 {
     return runSpellDialog(request);
+}
+
+std::optional<CgiRunRequest> Ui::cgiRunDialog(const CgiRunRequest &)
+{
+    return std::nullopt;
+}
+
+std::optional<CgiRunRequest> QtUi::cgiRunDialog(const CgiRunRequest &initial)
+{
+    return runCgiRunDialog(initial);
 }
 
 } // namespace platform

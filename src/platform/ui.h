@@ -26,6 +26,8 @@ struct FileRequest
     bool save = false;
     QString title;
     QStringList filters;  // "description (patterns)" per entry, in order
+    QList<QStringList> patterns; // each entry's patterns, as written ("*.*", "*.cgi")
+    QString directory;    // the folder the dialog opens in
     int filterIndex = 0;  // entry selected when the dialog opens
     QString fileName;     // name box pre-fill
     QWidget *parent = nullptr;
@@ -64,6 +66,17 @@ struct SpellAnswer
     QString replacement;
 };
 
+// The request a script is run with as a CGI program: asked by the "Run as
+// CGI" dialog, which opens with the values of the last run.
+struct CgiRunRequest
+{
+    QString method = QStringLiteral("GET"); // "GET" or "POST"
+    QString query;                          // without the "?"
+    QString body;                           // POST only
+    QString cookies;                        // "name=value; name2=value2"
+    QWidget *parent = nullptr;
+};
+
 class Ui
 {
 public:
@@ -75,6 +88,9 @@ public:
     virtual FileAnswer fileDialog(const FileRequest &request) = 0;
     virtual bool printDialog(const PrintRequest &request) = 0;
     virtual SpellAnswer spellDialog(const SpellRequest &request) = 0;
+    // The "Run as CGI" dialog; nothing when cancelled. Without an answer
+    // of its own a Ui cancels.
+    virtual std::optional<CgiRunRequest> cgiRunDialog(const CgiRunRequest &initial);
 };
 
 // The Ui in force: real dialogs unless a test installed its own.
@@ -93,6 +109,7 @@ public:
     FileAnswer fileDialog(const FileRequest &request) override;
     bool printDialog(const PrintRequest &request) override;
     SpellAnswer spellDialog(const SpellRequest &request) override;
+    std::optional<CgiRunRequest> cgiRunDialog(const CgiRunRequest &initial) override;
 };
 
 } // namespace platform

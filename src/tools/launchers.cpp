@@ -2,6 +2,7 @@
 
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "platform/programstart.h"
 #include "platform/settingsstore.h"
@@ -142,7 +143,7 @@ void ProgramList::keyPressEvent(QKeyEvent *event)
 
 // ---------------------------------------------------------------- the window
 
-DeskLink::DeskLink(QWidget *owner) : QWidget(owner, Qt::Tool)
+DeskLink::DeskLink(QWidget *owner) : QDialog(owner, Qt::Dialog)
 {
     setObjectName(QStringLiteral("desklink"));
     setWindowTitle(QStringLiteral("Find And Start Program"));
@@ -157,18 +158,21 @@ DeskLink::DeskLink(QWidget *owner) : QWidget(owner, Qt::Tool)
     Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
     Drive1->setAccessibleName(QStringLiteral("Drive"));
+    Drive1->setAccessibleDescription(QStringLiteral("The volume whose folders are listed"));
     Drive1->setGeometry(platform::twipsRect(120, 480, 2655, 315));
 
     Dir1 = new FolderList(this);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     Dir1->setAccessibleName(QStringLiteral("Folders"));
+    Dir1->setAccessibleDescription(QStringLiteral("Enter opens a folder"));
     Dir1->setGeometry(platform::twipsRect(120, 900, 2655, 2175));
 
     File1 = new ProgramList(this);
     File1->setObjectName(QStringLiteral("File1"));
-    File1->setAccessibleName(QStringLiteral("Programs"));
     File1->setGeometry(platform::twipsRect(2880, 480, 2805, 2220));
     Label1->setBuddy(File1);
+    platform::nameAfterLabel(File1, Label1);
+    File1->setAccessibleDescription(QStringLiteral("The programs in the folder; Enter starts one"));
 
     Label2 = new QPushButton(QStringLiteral("Close Me"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -180,6 +184,7 @@ DeskLink::DeskLink(QWidget *owner) : QWidget(owner, Qt::Tool)
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, File1);
     setTabOrder(File1, Label2);
+    platform::escapeClicks(this, Label2);
 
     // The lists start on the current drive and folder.
     const QString here = cleanFolder(QDir::currentPath());

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QDialog>
 #include <QListWidget>
-#include <QWidget>
 
 class QComboBox;
 class QLabel;
@@ -54,8 +54,8 @@ private:
 };
 
 // "Find And Start Program": browses the mounted volumes and their folders
-// for programs and starts the one clicked, minimized.
-class DeskLink : public QWidget
+// for programs and starts the one clicked, minimized. A modeless dialog.
+class DeskLink : public QDialog
 {
     Q_OBJECT
 public:

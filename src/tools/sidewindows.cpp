@@ -2,16 +2,19 @@
 
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
+#include "platform/accessibility.h"
 #include "platform/errors.h"
 #include "platform/programfolder.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
 #include "platform/ui.h"
+#include "platform/windowframe.h"
 #include "tools/toolcommands.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTextDocument>
@@ -80,6 +83,15 @@ std::optional<int> storedNumber(SideWindow::Kind kind, const char *property, int
     return int(std::lround(value));
 }
 
+// The bytes of a notes file, or nothing when there is no file to read.
+std::optional<QByteArray> notesFileBytes(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
 } // namespace
 
 SideWindow::SideWindow(Kind kind, QWidget *owner)
@@ -90,6 +102,8 @@ SideWindow::SideWindow(Kind kind, QWidget *owner)
     setObjectName(QString::fromLatin1(d.form));
     setWindowTitle(QString::fromLatin1(d.caption));
     setAttribute(Qt::WA_DeleteOnClose);
+    // Escape closes the window as its close box does: the notes are saved.
+    platform::escapeCloses(this);
 
     m_text = new platform::RichTextBox(this);
     m_text->setObjectName(QString::fromLatin1(d.control));
@@ -157,9 +171,12 @@ void SideWindow::load()
     placeOuter();
 
     const QString path = contentFile();
+    // What the file held when the window opened, to tell at close whether
+    // another editor has written it since.
+    m_loadedBytes = notesFileBytes(path);
     try {
         m_text->LoadFile(path);
-    } catch (...) {
+    } catch (const platform::ControlError &) {
         // Missing or unreadable: the pane starts empty. Notes in a file that
         // exists but could not be read are not replaced by an untouched
         // empty pane when the window closes.
@@ -172,12 +189,9 @@ void SideWindow::load()
 void SideWindow::placeOuter()
 {
     // Stored values are outer coordinates: the frame is part of the size,
-    // and a top-level window's position is that of its frame.
-    const QRect outer(twipsToPixelsX(m_outerTwips.left()), twipsToPixelsY(m_outerTwips.top()),
-                      twipsToPixelsX(m_outerTwips.width()), twipsToPixelsY(m_outerTwips.height()));
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(qMax(0, outer.width() - frame.width()), qMax(0, outer.height() - frame.height()));
-    move(outer.topLeft());
+    // and a window off every screen or larger than any comes back on one.
+    platform::placeOuter(this, QRect(twipsToPixelsX(m_outerTwips.left()), twipsToPixelsY(m_outerTwips.top()),
+                                     twipsToPixelsX(m_outerTwips.width()), twipsToPixelsY(m_outerTwips.height())));
 }
 
 void SideWindow::layoutText()
@@ -203,8 +217,13 @@ void SideWindow::resizeEvent(QResizeEvent *event)
 void SideWindow::closeEvent(QCloseEvent *event)
 {
     if (!m_unloaded) {
+        // Notes that could not be saved keep the window open.
+        if (!saveNotes()) {
+            event->ignore();
+            return;
+        }
         m_unloaded = true;
-        unload();
+        storeGeometry();
         // Unloaded: the next use loads a new window, even before this one
         // is deleted.
         if (g_windows[m_kind] == this)
@@ -213,38 +232,72 @@ void SideWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void SideWindow::unload()
+bool SideWindow::saveNotes()
 {
-    // 1. The notes, on every close, so the file exists after the first one.
-    // A failed write must not lose them unnoticed: say which file and why.
+    QTextDocument *doc = m_text->document();
+    if (m_keepUnreadFile && !doc->isModified())
+        return true;
     const QString path = contentFile();
-    if (!(m_keepUnreadFile && !m_text->document()->isModified())) {
-        QString reason;
-        try {
-            m_text->SaveFile(path);
-        } catch (const platform::ControlError &e) {
-            reason = e.message().isEmpty() ? QStringLiteral("Unknown error") : e.message();
-        } catch (const std::exception &e) {
-            reason = QString::fromLocal8Bit(e.what());
-        } catch (...) {
-            reason = QStringLiteral("Unknown error");
-        }
-        if (!reason.isEmpty()) {
-            const QString text = QStringLiteral("The %1 notes could not be saved to \"%2\":\n%3")
-                                     .arg(windowTitle(), QDir::toNativeSeparators(path), reason);
-            platform::ignoreErrors([&] {
-                platform::ui().messageBox(this, text, platform::appTitle(), platform::Buttons::OK,
-                                          platform::Icon::Warning);
-            });
-        }
+    const QString shownPath = QDir::toNativeSeparators(path);
+
+    // Another editor wrote the notes since this window read them: they are
+    // not replaced unless the user says so.
+    const std::optional<QByteArray> onDisk = notesFileBytes(path);
+    if (onDisk && onDisk != m_loadedBytes) {
+        // Nothing new here: theirs stay as they are.
+        if (!doc->isModified())
+            return true;
+        const QString text =
+            QStringLiteral("The %1 notes in \"%2\" were changed by another editor after this window "
+                           "opened them.\n\nReplace them with the notes in this window?\n\n"
+                           "No keeps them and leaves this window open, so that you can copy what you need; "
+                           "closing it again without a change then leaves the file as it is.")
+                .arg(windowTitle(), shownPath);
+        const platform::Answer answer = ask(text, platform::Icon::Warning);
+        if (answer == platform::Answer::No)
+            doc->setModified(false);
+        if (answer != platform::Answer::Yes)
+            return false;
     }
 
-    // 2. A minimized window leaves the stored geometry as it was.
+    QString reason;
+    try {
+        m_text->SaveFile(path);
+        return true;
+    } catch (const platform::ControlError &e) {
+        reason = e.message();
+    } catch (const std::exception &e) {
+        platform::reportUnexpectedError(e.what());
+        reason = QString::fromLocal8Bit(e.what());
+    }
+    if (reason.isEmpty())
+        reason = QStringLiteral("Unknown error");
+    // Not saved: the window stays open with its notes unless the user
+    // chooses to let them go.
+    const QString text = QStringLiteral("The %1 notes could not be saved to \"%2\":\n%3\n\n"
+                                        "Keep this window open with its notes, so that you can copy them, "
+                                        "or remove the cause and close it again?\n\n"
+                                        "No closes it and the notes are lost.")
+                             .arg(windowTitle(), shownPath, reason);
+    return ask(text, platform::Icon::Warning) == platform::Answer::No;
+}
+
+platform::Answer SideWindow::ask(const QString &text, platform::Icon icon)
+{
+    platform::Answer answer = platform::Answer::Cancel;
+    platform::ignoreErrors([&] {
+        answer = platform::ui().messageBox(this, text, platform::appTitle(), platform::Buttons::YesNo, icon);
+    });
+    return answer;
+}
+
+void SideWindow::storeGeometry()
+{
+    // A minimized window leaves the stored geometry as it was.
     if (isMinimized())
         return;
-
-    // 3. Left, top, width, height of the outer frame.
-    const QRect outer = frameGeometry();
+    // Left, top, width, height of the outer frame.
+    const QRect outer = platform::outerGeometry(this);
     const std::pair<const char *, int> values[] = {
         {"Left", pixelsToTwipsX(outer.left())},
         {"Top", pixelsToTwipsY(outer.top())},

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "platform/ui.h"
+
+#include <QByteArray>
 #include <QRect>
 #include <QWidget>
+
+#include <optional>
 
 namespace platform {
 class RichTextBox;
@@ -43,13 +48,18 @@ private:
     void load();
     void placeOuter();
     void layoutText();
-    void unload();
+    // Writes the notes to their file, asking first when another editor
+    // changed it; true when the window may close.
+    bool saveNotes();
+    platform::Answer ask(const QString &text, platform::Icon icon);
+    void storeGeometry();
 
     Kind m_kind;
     platform::RichTextBox *m_text = nullptr;
     QRect m_outerTwips;      // the geometry the window opens with
     int m_textWidthTwips = 0; // the control's width as last laid out
     bool m_keepUnreadFile = false;
+    std::optional<QByteArray> m_loadedBytes; // the notes file as loaded; none when there was none
     bool m_unloaded = false;
 };
 

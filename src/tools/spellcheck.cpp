@@ -1,5 +1,6 @@
 #include "tools/spellcheck.h"
 
+#include "document/documentwindow.h"
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
 #include "platform/errors.h"
@@ -12,8 +13,12 @@
 #include <QAction>
 #include <QHash>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QSet>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <future>
+#include <memory>
 
 namespace tools {
 
@@ -22,179 +27,105 @@ namespace {
 const QString kInstall = QStringLiteral("Install Spell Check");
 const QString kCheck = QStringLiteral("Check &Spelling");
 
-// Runs of text the speller never looks at, each tried where it may start.
-const QRegularExpression &tagPattern()
+// The line around a word, clipped to a readable length, with the
+// corrections already chosen on it.
+QString contextOf(const QString &text, const std::vector<SpellEdit> &edits, int start, int length,
+                  int *wordInContext)
 {
-    static const QRegularExpression re(QStringLiteral("<[A-Za-z/!?][^>]*>"));
-    return re;
-}
-const QRegularExpression &entityPattern()
-{
-    static const QRegularExpression re(
-        QStringLiteral("&(?:#[0-9]+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]*);"));
-    return re;
-}
-const QRegularExpression &variablePattern()
-{
-    // $name, @list, %hash, $#array, ${...}, $Package::name, $::name
-    static const QRegularExpression re(QStringLiteral(
-        "[$@%]#?(?:\\{[^}\\n]*\\}|(?:::)?[A-Za-z_][A-Za-z0-9_]*(?:::[A-Za-z_][A-Za-z0-9_]*)*)"));
-    return re;
-}
-const QRegularExpression &addressPattern()
-{
-    static const QRegularExpression re(
-        QStringLiteral("(?:(?:https?|ftp)://|mailto:|www\\.)[^\\s\"'<>]+"),
-        QRegularExpression::CaseInsensitiveOption);
-    return re;
-}
-const QRegularExpression &mailPattern()
-{
-    static const QRegularExpression re(
-        QStringLiteral("[A-Za-z0-9._%+-]+@[A-Za-z0-9-]+(?:\\.[A-Za-z0-9-]+)*\\.[A-Za-z]{2,}"));
-    return re;
-}
-
-// The length of a match that starts exactly at pos, or 0.
-int matchAt(const QRegularExpression &re, const QString &text, int pos)
-{
-    const QRegularExpressionMatch m =
-        re.match(text, pos, QRegularExpression::NormalMatch,
-                 QRegularExpression::AnchorAtOffsetMatchOption);
-    return m.hasMatch() ? int(m.capturedLength()) : 0;
-}
-
-bool isWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c.isMark() || c == QLatin1Char('_');
-}
-
-bool isApostrophe(QChar c)
-{
-    return c == QLatin1Char('\'') || c == QChar(0x2019);
-}
-
-// The line around a word, clipped to a readable length.
-QString contextOf(const QString &text, int start, int length, int *wordInContext)
-{
+    const int margin = 60;
     int from = start;
-    while (from > 0 && text.at(from - 1) != QLatin1Char('\n') && text.at(from - 1) != QLatin1Char('\r'))
+    while (from > 0 && start - from < margin && text.at(from - 1) != u'\n' && text.at(from - 1) != u'\r')
         --from;
     int to = start + length;
-    while (to < text.size() && text.at(to) != QLatin1Char('\n') && text.at(to) != QLatin1Char('\r'))
+    while (to < int(text.size()) && to - start - length < margin && text.at(to) != u'\n'
+           && text.at(to) != u'\r')
         ++to;
-    const int margin = 60;
-    from = qMax(from, start - margin);
-    to = qMin(to, start + length + margin);
-    *wordInContext = start - from;
-    return text.mid(from, to - from);
+    QString context;
+    int pos = from;
+    auto e = std::lower_bound(edits.begin(), edits.end(), from,
+                              [](const SpellEdit &edit, int p) { return edit.start < p; });
+    for (; e != edits.end() && e->start + e->length <= start; ++e) {
+        context += QStringView(text).mid(pos, e->start - pos);
+        context += e->replacement;
+        pos = e->start + e->length;
+    }
+    context += QStringView(text).mid(pos, start - pos);
+    *wordInContext = int(context.size());
+    context += QStringView(text).mid(start, to - start);
+    return context;
+}
+
+QString singleLine(QString s)
+{
+    s.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    s.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return s;
+}
+
+void showMessage(const QString &text, platform::Icon icon)
+{
+    platform::ignoreErrors([&] {
+        platform::ui().messageBox(frame::frmMain(), text, QStringLiteral("QZ Quick Speller"),
+                                  platform::Buttons::OK, icon);
+    });
 }
 
 } // namespace
 
-bool nextCheckableWord(const QString &text, int from, int *start, int *length)
+SpellOutcome checkSpelling(const QString &text, DocumentKind kind)
 {
-    int i = qMax(0, from);
-    const int n = int(text.size());
-    while (i < n) {
-        const QChar c = text.at(i);
-        int skip = 0;
-        if (c == QLatin1Char('<'))
-            skip = matchAt(tagPattern(), text, i);
-        else if (c == QLatin1Char('&'))
-            skip = matchAt(entityPattern(), text, i);
-        else if (c == QLatin1Char('$') || c == QLatin1Char('@') || c == QLatin1Char('%'))
-            skip = matchAt(variablePattern(), text, i);
-        if (skip > 0) {
-            i += skip;
-            continue;
-        }
-        if (!isWordChar(c)) {
-            ++i;
-            continue;
-        }
-        // A word, unless it starts an address.
-        skip = matchAt(addressPattern(), text, i);
-        if (!skip)
-            skip = matchAt(mailPattern(), text, i);
-        if (skip > 0) {
-            i += skip;
-            continue;
-        }
-        int end = i + 1;
-        bool code = c.isDigit() || c == QLatin1Char('_');
-        while (end < n) {
-            const QChar d = text.at(end);
-            if (isWordChar(d)) {
-                code = code || d.isDigit() || d == QLatin1Char('_');
-                ++end;
-            } else if (isApostrophe(d) && end + 1 < n && text.at(end + 1).isLetter()) {
-                end += 2;
-            } else {
-                break;
-            }
-        }
-        // Words with digits or underscores are names in code, not prose.
-        if (!code) {
-            *start = i;
-            *length = end - i;
-            return true;
-        }
-        i = end;
-    }
-    return false;
-}
-
-QStringList checkableWords(const QString &text)
-{
-    QStringList words;
-    int start = 0, length = 0, pos = 0;
-    while (nextCheckableWord(text, pos, &start, &length)) {
-        words << text.mid(start, length);
-        pos = start + length;
-    }
-    return words;
-}
-
-QString SpellCheckText(const QString &text, bool *ran)
-{
-    QString result = text;
-    bool ok = false;
+    SpellOutcome outcome;
     platform::ignoreErrors([&] {
-        platform::Speller speller;
+        // The dictionary loads while the words are found.
+        auto loading = std::async(std::launch::async, [] {
+            auto speller = std::make_unique<platform::Speller>();
+            if (speller->isReady())
+                speller->loadPersonal();
+            return speller;
+        });
+        const std::vector<ProseWord> words = proseWords(text, kind);
+        const std::unique_ptr<platform::Speller> loaded = loading.get();
+        platform::Speller &speller = *loaded;
         if (!speller.isReady())
             return;
-        speller.loadPersonal();
-        ok = true;
-        QSet<QString> ignored;
-        QHash<QString, QString> changeAll;
-        int pos = 0, start = 0, length = 0;
-        while (nextCheckableWord(result, pos, &start, &length)) {
-            const QString word = result.mid(start, length);
-            pos = start + length;
+        outcome.ran = true;
+        // Views into text, which stays as it is: corrections are edits.
+        QHash<QStringView, bool> known;
+        QSet<QStringView> ignored;
+        QHash<QStringView, QString> changeAll;
+        std::vector<SpellEdit> &edits = outcome.edits;
+        for (const ProseWord &w : words) {
+            const QStringView word = QStringView(text).mid(w.start, w.length);
             if (ignored.contains(word))
                 continue;
             const auto all = changeAll.constFind(word);
             if (all != changeAll.constEnd()) {
-                result.replace(start, length, all.value());
-                pos = start + int(all.value().size());
+                edits.push_back(SpellEdit{w.start, w.length, all.value()});
                 continue;
             }
-            if (!speller.canCheck(word) || speller.isCorrect(word))
+            auto k = known.constFind(word);
+            if (k == known.constEnd()) {
+                const QString s = word.toString();
+                k = known.insert(word, !speller.canCheck(s) || speller.isCorrect(s));
+            }
+            if (k.value())
                 continue;
             platform::SpellRequest request;
-            request.word = word;
-            request.context = contextOf(result, start, length, &request.wordInContext);
-            request.suggestions = speller.suggestions(word);
+            request.word = word.toString();
+            request.context = contextOf(text, edits, w.start, w.length, &request.wordInContext);
+            request.suggestions = speller.suggestions(request.word);
             request.parent = frame::frmMain();
             const platform::SpellAnswer answer = platform::ui().spellDialog(request);
+            const QString replacement = singleLine(answer.replacement);
             switch (answer.action) {
             case platform::SpellAnswer::Change:
             case platform::SpellAnswer::ChangeAll:
-                result.replace(start, length, answer.replacement);
-                pos = start + int(answer.replacement.size());
+                // Nothing to change to, or the word itself: nothing changes.
+                if (replacement.isEmpty() || replacement == word)
+                    break;
+                edits.push_back(SpellEdit{w.start, w.length, replacement});
                 if (answer.action == platform::SpellAnswer::ChangeAll)
-                    changeAll.insert(word, answer.replacement);
+                    changeAll.insert(word, replacement);
                 break;
             case platform::SpellAnswer::Ignore:
                 break;
@@ -202,7 +133,8 @@ QString SpellCheckText(const QString &text, bool *ran)
                 ignored.insert(word);
                 break;
             case platform::SpellAnswer::Add:
-                speller.addToPersonal(word);
+                speller.addToPersonal(request.word);
+                known.clear(); // the word, and its forms, are known now
                 break;
             case platform::SpellAnswer::Cancel:
                 // Like closing the dialog: what was corrected stays.
@@ -210,14 +142,63 @@ QString SpellCheckText(const QString &text, bool *ran)
             }
         }
     });
-    platform::ignoreErrors([] {
-        platform::ui().messageBox(frame::frmMain(), QStringLiteral("QZ Quick Speller Is Finished !"),
-                                  QStringLiteral("QZ Quick Speller"), platform::Buttons::OK,
-                                  platform::Icon::None);
-    });
+    if (outcome.ran)
+        showMessage(QStringLiteral("QZ Quick Speller Is Finished !"), platform::Icon::None);
+    else
+        showMessage(platform::Speller::missingDictionaryMessage(), platform::Icon::Warning);
+    return outcome;
+}
+
+QString applyEdits(const QString &text, const std::vector<SpellEdit> &edits)
+{
+    QString out;
+    out.reserve(text.size());
+    int pos = 0;
+    for (const SpellEdit &e : edits) {
+        out += QStringView(text).mid(pos, e.start - pos);
+        out += e.replacement;
+        pos = e.start + e.length;
+    }
+    out += QStringView(text).mid(pos);
+    return out;
+}
+
+void applyEdits(platform::RichTextBox &box, const std::vector<SpellEdit> &edits)
+{
+    if (edits.empty())
+        return;
+    // The caret goes back where it was, moved by the edits before it.
+    int caret = box.SelStart();
+    int moved = caret;
+    for (const SpellEdit &e : edits) {
+        if (e.start >= caret)
+            break;
+        moved = e.start + e.length <= caret ? moved + int(e.replacement.size()) - e.length
+                                            : moved - (caret - e.start);
+    }
+    // Last word first, so that the positions before it stay valid. Each
+    // word is its own change (its colour carries over to the replacement),
+    // all of them one step for Undo.
+    QTextCursor group(box.document());
+    for (auto e = edits.rbegin(); e != edits.rend(); ++e) {
+        if (e == edits.rbegin())
+            group.beginEditBlock();
+        else
+            group.joinPreviousEditBlock();
+        box.setSelStart(e->start);
+        box.setSelLength(e->length);
+        box.setSelText(e->replacement);
+        group.endEditBlock();
+    }
+    box.setSelStart(moved);
+}
+
+QString SpellCheckText(const QString &text, bool *ran)
+{
+    const SpellOutcome outcome = checkSpelling(text, documentKind(QString(), text));
     if (ran)
-        *ran = ok;
-    return ok ? result : QString();
+        *ran = outcome.ran;
+    return outcome.ran ? applyEdits(text, outcome.edits) : QString();
 }
 
 namespace {
@@ -240,14 +221,15 @@ void spellingCommand()
         return;
     platform::writeSetting(QStringLiteral("settings"), QStringLiteral("spellcheck"), kCheck);
     QPointer<platform::RichTextBox> box = &w->requireText();
+    const document::DocumentWindow *doc = w->activeDocument();
     const QString text = box->Text();
-    bool ran = false;
-    const QString corrected = SpellCheckText(text, &ran);
-    // A speller that could not run gives nothing back: the document keeps
-    // its text rather than being emptied.
-    if (!ran || corrected.isEmpty() || !box)
+    const DocumentKind kind = documentKind(doc && doc->hasFile() ? doc->caption() : QString(), text);
+    const SpellOutcome outcome = checkSpelling(text, kind);
+    // A speller that could not run changes nothing; nor is a document
+    // written to whose text changed meanwhile.
+    if (!outcome.ran || outcome.edits.empty() || !box || box->Text() != text)
         return;
-    box->setText(corrected);
+    applyEdits(*box, outcome.edits);
 }
 
 } // namespace

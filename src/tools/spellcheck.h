@@ -1,22 +1,49 @@
 #pragma once
 
+#include "tools/spellwords.h"
+
 #include <QString>
-#include <QStringList>
+
+#include <vector>
+
+namespace platform {
+class RichTextBox;
+}
 
 namespace tools {
 
-// Spell-checks a whole text: every misspelt word goes to the correction
-// dialog, then the completion message is shown (always, also when no
-// dictionary could be opened). Returns the corrected text; *ran is false,
-// and the result empty, when the speller could not run.
+// One chosen correction: [start, start + length) of the checked text
+// becomes replacement.
+struct SpellEdit
+{
+    int start;
+    int length;
+    QString replacement;
+};
+
+struct SpellOutcome
+{
+    // False when no dictionary could be opened: nothing was checked.
+    bool ran = false;
+    // In increasing order of start, not overlapping.
+    std::vector<SpellEdit> edits;
+};
+
+// Puts every misspelt prose word of the text to the correction dialog, in
+// order, then shows the completion message. Without a dictionary it says
+// what is missing and how to install it instead, and checks nothing.
+SpellOutcome checkSpelling(const QString &text, DocumentKind kind);
+
+// The text with the edits made.
+QString applyEdits(const QString &text, const std::vector<SpellEdit> &edits);
+
+// Makes the edits in the control word by word, as one undoable step; the
+// rest of the text, its line breaks and colours stay as they are.
+void applyEdits(platform::RichTextBox &box, const std::vector<SpellEdit> &edits);
+
+// Spell-checks a whole text (its kind told by its content) and returns
+// the corrected text; *ran is false, and the result empty, when the
+// speller could not run.
 QString SpellCheckText(const QString &text, bool *ran = nullptr);
-
-// The next word worth checking at or after position from: markup, entities,
-// Perl variables, web and mail addresses and words holding digits or
-// underscores are stepped over. False when there is none.
-bool nextCheckableWord(const QString &text, int from, int *start, int *length);
-
-// Every word nextCheckableWord finds, in order.
-QStringList checkableWords(const QString &text);
 
 } // namespace tools

@@ -72,7 +72,7 @@ private Q_SLOTS:
         files::CommonDialog &dlg = f.window()->dlgCommonDialog();
         QCOMPARE(dlg.FileName(), path);
         QCOMPARE(dlg.DialogTitle(), QStringLiteral("Save Changes"));
-        QCOMPARE(dlg.Filter(), document::kShortScriptFilter);
+        QCOMPARE(dlg.Filter(), files::shortScriptFilter());
         QVERIFY(dlg.CancelError());
     }
 

@@ -152,6 +152,14 @@ mnuhtmltags|&Html Tags||
  mnunsb|&&nbsp;||
  mnulcarat| &&lt; <||
  mnurcarat|&&gt; >||
+mnuScript|&Script||
+ mnuScriptCheck|&Check Syntax|Ctrl+K|
+ mnuScriptRun|&Run as CGI...|F5|
+ mnuScriptRunAgain|Run &Again|Ctrl+F5|
+ mnuScriptStop|&Stop||D
+ -|||
+ mnuScriptGoto|&Go To Line...|Ctrl+G|
+ mnuScriptLineNumbers|Line &Numbers||
 mnuWindow|&Window||
  mnuWindowNewWindow|&New Window||
  -|||
@@ -281,8 +289,11 @@ private Q_SLOTS:
             {"mnucoloron", "Html  On"},        {"mnucoloroff", "Html Off"},
             {"mnuvaron", "Variables On"},      {"mnuvaroff", "Variables Off"},
             {"mnucomcoloron", "Comments On"},  {"mnucomcoloroff", "Comments Off"}};
+        bool inScriptMenu = false; // the Script menu is the main menu's only
         for (Expected e : parse(kMainTree)) {
-            if (absent.contains(e.name))
+            if (e.depth == 0)
+                inScriptMenu = e.name == QLatin1String("mnuScript");
+            if (absent.contains(e.name) || inScriptMenu)
                 continue;
             e.caption = captions.value(e.name, e.caption);
             if (e.name == QLatin1String("mnuautoinsert"))

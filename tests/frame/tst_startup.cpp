@@ -1,26 +1,67 @@
 // Start-up and shut-down of the main window: defaults of an empty store,
-// the check marks of both menus, geometry kept in twips.
+// the check marks of both menus, geometry kept in twips as outer geometry
+// (with a scripted window frame, and once under a real window manager).
 
 #include "support/fixture.h"
 
 #include "document/documentwindow.h"
 #include "editing/findform.h"
+#include "frame/application.h"
 #include "frame/mainwindow.h"
 #include "frame/statusbar.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
+#include "platform/windowframe.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolBar>
 
 using platform::readSetting;
 using platform::writeSetting;
+
+namespace {
+
+// A window manager's frame, told once the window is shown: 5 pixels at the
+// sides and bottom, a 25-pixel title bar.
+class ScriptedFrames : public platform::WindowFrames
+{
+public:
+    ScriptedFrames() { platform::setWindowFrames(this); }
+    ~ScriptedFrames() override { platform::setWindowFrames(nullptr); }
+    std::optional<QMargins> margins(const QWidget *window) override
+    {
+        if (!window->isVisible())
+            return std::nullopt;
+        return QMargins(5, 25, 5, 5);
+    }
+};
+
+void storeGeometry(const QString &left, const QString &top, const QString &width, const QString &height)
+{
+    writeSetting("Settings", "MainLeft", left);
+    writeSetting("Settings", "MainTop", top);
+    writeSetting("Settings", "MainWidth", width);
+    writeSetting("Settings", "MainHeight", height);
+}
+
+QStringList storedGeometry()
+{
+    QStringList values;
+    for (const char *key : {"MainLeft", "MainTop", "MainWidth", "MainHeight"})
+        values << readSetting("Settings", QString::fromLatin1(key), QString());
+    return values;
+}
+
+} // namespace
 
 class TestStartup : public QObject
 {
@@ -127,16 +168,144 @@ private Q_SLOTS:
     void maximizedCloseStoresMaximizedGeometry()
     {
         QRect maximized;
+        QStringList stored;
         {
             EditorFixture f;
             f.window()->showMaximized();
             QCoreApplication::processEvents();
             maximized = f.window()->frameGeometry();
             f.close();
+            stored = storedGeometry();
         }
         QCOMPARE(readSetting("Settings", "MainWidth", 0).toInt(), platform::pixelsToTwipsX(maximized.width()));
         EditorFixture g;
+        QVERIFY(g.window()->isMaximized());
         QCOMPARE(g.window()->frameGeometry(), maximized);
+        g.close();
+        QCOMPARE(storedGeometry(), stored);
+    }
+
+    void outerGeometryRoundTripsThroughTheFrame()
+    {
+        ScriptedFrames frames;
+        for (const QStringList &values : {QStringList{"1000", "1000", "6500", "6500"},
+                                          QStringList{"1510", "1205", "9013", "7007"}}) {
+            storeGeometry(values.at(0), values.at(1), values.at(2), values.at(3));
+            for (int run = 0; run < 2; ++run) {
+                EditorFixture f;
+                const QRect outer(platform::twipsToPixelsX(values.at(0).toInt()),
+                                  platform::twipsToPixelsY(values.at(1).toInt()),
+                                  platform::twipsToPixelsX(values.at(2).toInt()),
+                                  platform::twipsToPixelsY(values.at(3).toInt()));
+                QCOMPARE(f.window()->geometry(), outer.marginsRemoved(QMargins(5, 25, 5, 5)));
+                f.close();
+                QCOMPARE(storedGeometry(), values);
+            }
+        }
+    }
+
+    void geometryOffScreenOrAbsurdComesOnScreen()
+    {
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        storeGeometry("1000", "-99999999", "6500", "6500");
+        {
+            EditorFixture f;
+            QVERIFY(avail.contains(f.window()->frameGeometry()));
+            QCOMPARE(f.window()->frameGeometry().size(),
+                     QSize(platform::twipsToPixelsX(6500), platform::twipsToPixelsY(6500)));
+        }
+        storeGeometry("99999999", "1000", "2147483647", "2147483647");
+        EditorFixture g;
+        QVERIFY(avail.contains(g.window()->frameGeometry()));
+    }
+
+    // Under Xvfb with openbox: the titles the window manager shows, and
+    // geometry that comes back as it was stored, frame included.
+    void underARealWindowManager()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        if (xvfb.isEmpty() || openbox.isEmpty() || QStandardPaths::findExecutable("xprop").isEmpty())
+            QSKIP("needs Xvfb, openbox and xprop");
+        QProcess server;
+        server.start(xvfb, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        QVERIFY(server.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 15000);
+        const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine()).trimmed();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        QProcess wm;
+        wm.setProcessEnvironment(env);
+        wm.start(openbox, {"--sm-disable"});
+        QVERIFY(wm.waitForStarted());
+        QProcess run;
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("QUILLET_UNDER_WM", "1");
+        run.setProcessEnvironment(env);
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(QCoreApplication::applicationFilePath(), {"runUnderWindowManager"});
+        const bool finished = run.waitForFinished(120000);
+        const QByteArray output = run.readAll();
+        wm.terminate();
+        wm.waitForFinished();
+        server.terminate();
+        server.waitForFinished();
+        QVERIFY2(finished && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, output.constData());
+        QVERIFY2(!output.contains("SKIP"), output.constData());
+    }
+
+    void runUnderWindowManager()
+    {
+        if (qEnvironmentVariableIsEmpty("QUILLET_UNDER_WM"))
+            QSKIP("run by underARealWindowManager");
+        app::nameApplication();
+        writeSetting("settings", "Show Tips at Startup", "0");
+        const auto frameKnown = [](QWidget *w) { return platform::windowFrames().margins(w).has_value(); };
+        const auto wmName = [](QWidget *w) {
+            QProcess xprop;
+            xprop.start("xprop", {"-id", QString::number(w->winId()), "_NET_WM_NAME", "WM_NAME"});
+            xprop.waitForFinished();
+            return QString::fromUtf8(xprop.readAll());
+        };
+        const QStringList values{"1510", "1205", "9013", "7007"};
+        storeGeometry(values.at(0), values.at(1), values.at(2), values.at(3));
+        for (int run = 0; run < 2; ++run) {
+            EditorFixture f;
+            QTRY_VERIFY_WITH_TIMEOUT(frameKnown(f.window()), 10000);
+            QTRY_COMPARE(f.window()->frameGeometry().topLeft(),
+                         QPoint(platform::twipsToPixelsX(1510), platform::twipsToPixelsY(1205)));
+            QTRY_COMPARE(f.window()->frameGeometry().size(),
+                         QSize(platform::twipsToPixelsX(9013), platform::twipsToPixelsY(7007)));
+            if (run == 0) {
+                QCOMPARE(wmName(f.window()), QStringLiteral("_NET_WM_NAME(UTF8_STRING) = \"Quillet (LT) v1.05\"\n"
+                                                            "WM_NAME(STRING) = \"Quillet (LT) v1.05\"\n"));
+                f.newDocument(QStringLiteral("find me"));
+                QVERIFY(f.trigger("menufind"));
+                QWidget *find = f.window()->loadedFrmlink();
+                QTRY_VERIFY(find->isVisible());
+                QCOMPARE(wmName(find), QStringLiteral("_NET_WM_NAME(UTF8_STRING) = \"Find\"\n"
+                                                      "WM_NAME(STRING) = \"Find\"\n"));
+            }
+            f.close();
+            QCOMPARE(storedGeometry(), values);
+        }
+        QStringList maximized;
+        {
+            EditorFixture f;
+            QTRY_VERIFY_WITH_TIMEOUT(frameKnown(f.window()), 10000);
+            f.window()->showMaximized();
+            QTRY_VERIFY(f.window()->isMaximized());
+            QTest::qWait(500);
+            f.close();
+            maximized = storedGeometry();
+        }
+        EditorFixture g;
+        QTRY_VERIFY(g.window()->isMaximized());
+        QTRY_VERIFY_WITH_TIMEOUT(frameKnown(g.window()), 10000);
+        const QRect avail = g.window()->screen()->availableGeometry();
+        QTRY_VERIFY(g.window()->frameGeometry().contains(avail));
+        g.close();
+        QCOMPARE(storedGeometry(), maximized);
     }
 
     void commandLineOpensDocument()

@@ -226,20 +226,32 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(captionOf(viewer), QStringLiteral("preview"), kLoadTimeout);
     }
 
-    void relativeReferencesResolveAgainstProgramFolder()
+    void relativeReferencesResolveAgainstDocumentFolder()
     {
         EditorFixture f;
         writeBytes(platform::programFile(QStringLiteral("\\rel.js")), "document.title = 'program folder';");
         writeBytes(f.scratch("rel.js"), "document.title = 'document folder';");
-        const QString page = f.scratch("page.html");
-        writeBytes(page, "<html><head><title>none</title><script src=\"rel.js\"></script></head><body></body></html>");
-        f.ui.chooseFile(page);
+        writeFile(f.scratch("sub/up.js"), "document.title += ' and up';");
+        const QByteArray page = "<html><head><title>none</title><script src=\"rel.js\"></script>"
+                                "<script src=\"/sub/up.js\"></script></head><body></body></html>";
+        writeBytes(f.scratch("page.html"), page);
+        f.ui.chooseFile(f.scratch("page.html"));
         QVERIFY(f.trigger("mnuFileOpen"));
         QVERIFY(f.trigger("mnuhtmlpreview"));
         html::PageViewer *viewer = html::pageViewer();
         QVERIFY(viewer);
+        // The preview file is still the one beside the program.
+        const QString preview = platform::programFile(QStringLiteral("\\preview.html"));
+        QCOMPARE(readBytes(preview), page);
+        QCOMPARE(viewer->brwWebBrowser->LocationURL(), QUrl::fromLocalFile(preview));
         if (!viewer->brwWebBrowser->usesEngine())
             QSKIP("the stand-in viewer runs no scripts");
+        QTRY_COMPARE_WITH_TIMEOUT(captionOf(viewer), QStringLiteral("document folder and up"), kLoadTimeout);
+
+        // An untitled document has no folder: the program's is used.
+        document::DocumentWindow *untitled = f.newDocument(QString::fromLatin1(page));
+        QVERIFY(untitled);
+        QVERIFY(f.trigger("mnuhtmlpreview"));
         QTRY_COMPARE_WITH_TIMEOUT(captionOf(viewer), QStringLiteral("program folder"), kLoadTimeout);
     }
 

@@ -219,6 +219,7 @@ void TestRtf::roundTripsText_data()
     QTest::newRow("other scripts") << QString::fromUtf8("Ωmega Łódź Привет 漢字 עברית ‑ \u2011");
     QTest::newRow("astral") << QString::fromUtf8("😀 a👍🏽b 𝄞");
     QTest::newRow("control characters") << QString::fromUtf16(u"a\u0001b\u001Fc\u007Fd\u0000e\u000B");
+    QTest::newRow("line separator") << QString::fromUtf16(u"a\u2028b\u2028\nc\u2028");
     QTest::newRow("perl") << QString("print \"<B>$x{'a'}</B>\\n\"; # {braces}\nmy @a = (1..3);");
 }
 
@@ -397,7 +398,8 @@ void TestRtf::survivesMalformedInput_data()
     row("huge uc", "{\\rtf1{\\uc99999999999\\u65 bcd}e}", "Ae");
     row("very long word", "{\\rtf1 \\" + QByteArray(100000, 'a') + " b}", "b");
     row("very long number", "{\\rtf1 \\fs" + QByteArray(100000, '9') + " b}", "b");
-    row("special characters", "{\\rtf1 a\\u8232?b\\u8233?c\\u65532?\\u64976?\\u64977?d\\'0de}", "a\nb\ncde");
+    row("special characters", "{\\rtf1 a\\u8232?b\\u8233?c\\u65532?\\u64976?\\u64977?d\\'0de}",
+        QString::fromUtf16(u"a\u2028b\ncde"));
     row("destination at top level", "{\\rtf1\\fonttbl a\\pict b\\*\\foo c}", "abc");
 }
 
@@ -496,6 +498,9 @@ void TestRtf::decodesCodePages_data()
     row("surrogate pair", "{\\rtf1\\u-10179?\\u-8704?}", u"😀");
     row("pair across uc change", "{\\rtf1\\uc0 \\u55357\\uc1 \\u56832\\'3f}", u"😀");
     row("upr and ud", "{\\rtf1{\\upr{ansi}{\\*\\ud{uni\\u8364?}}}}", u"uni€");
+    row("utf-8", "{\\rtf1\\ansi\\ansicpg65001 caf\\'c3\\'a9 \xe2\x82\xac\\'f0\\'9f\\'98\\'80 \\'c3x\\'e9}",
+        u"café €😀 \uFFFDx\uFFFD");
+    row("utf-8 font", "{\\rtf1{\\fonttbl{\\f0\\cpg65001 A;}}\\f0\\'c5\\'81\\'c3\\'b3d\\'c5\\'ba}", u"Łódź");
     row("font name in its own page",
         "{\\rtf1{\\fonttbl{\\f0\\fcharset128 \\'82\\'a0\\u8364?;}}\\f0 x}", u"x");
 }

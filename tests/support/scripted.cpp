@@ -17,12 +17,14 @@ void ScriptedUi::clear()
     inputPrompts.clear();
     printRequests.clear();
     spellRequests.clear();
+    cgiRunRequests.clear();
     unexpected = 0;
     m_answers.clear();
     m_files.clear();
     m_inputs.clear();
     m_prints.clear();
     m_spells.clear();
+    m_cgiRuns.clear();
 }
 
 platform::Answer ScriptedUi::messageBox(QWidget *, const QString &text, const QString &title,
@@ -56,6 +58,18 @@ std::optional<QString> ScriptedUi::inputBox(QWidget *, const QString &prompt, co
     }
     auto a = m_inputs.front();
     m_inputs.pop_front();
+    return a;
+}
+
+std::optional<platform::CgiRunRequest> ScriptedUi::cgiRunDialog(const platform::CgiRunRequest &initial)
+{
+    cgiRunRequests.append(initial);
+    if (m_cgiRuns.empty()) {
+        ++unexpected;
+        return std::nullopt;
+    }
+    auto a = m_cgiRuns.front();
+    m_cgiRuns.pop_front();
     return a;
 }
 

@@ -35,6 +35,7 @@ public:
     void input(const std::optional<QString> &text) { m_inputs.push_back(text); }
     void print(bool accept) { m_prints.push_back(accept); }
     void spell(const platform::SpellAnswer &a) { m_spells.push_back(a); }
+    void cgiRun(const std::optional<platform::CgiRunRequest> &r) { m_cgiRuns.push_back(r); }
 
     // What was asked.
     QList<Message> messages;
@@ -42,6 +43,7 @@ public:
     QList<QString> inputPrompts;
     QList<platform::PrintRequest> printRequests;
     QList<platform::SpellRequest> spellRequests;
+    QList<platform::CgiRunRequest> cgiRunRequests;
     int unexpected = 0;
 
     void clear();
@@ -53,6 +55,7 @@ public:
     platform::FileAnswer fileDialog(const platform::FileRequest &request) override;
     bool printDialog(const platform::PrintRequest &request) override;
     platform::SpellAnswer spellDialog(const platform::SpellRequest &request) override;
+    std::optional<platform::CgiRunRequest> cgiRunDialog(const platform::CgiRunRequest &initial) override;
 
 private:
     struct File
@@ -66,6 +69,7 @@ private:
     std::deque<std::optional<QString>> m_inputs;
     std::deque<bool> m_prints;
     std::deque<platform::SpellAnswer> m_spells;
+    std::deque<std::optional<platform::CgiRunRequest>> m_cgiRuns;
 };
 
 // Records program starts and opened addresses instead of carrying them out.

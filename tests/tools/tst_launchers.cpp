@@ -179,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(desk->isWindow());
         QVERIFY(!desk->isModal());
         QCOMPARE(desk->parentWidget(), static_cast<QWidget *>(f.window()));
-        QCOMPARE(desk->windowType(), Qt::Tool);
+        QCOMPARE(desk->windowType(), Qt::Dialog);
         QCOMPARE(desk->size(), QSize(platform::twipsToPixelsX(5805), platform::twipsToPixelsY(3195)));
         QCOMPARE(desk->minimumSize(), desk->maximumSize());
         const QPoint offset = desk->frameGeometry().center() - f.window()->frameGeometry().center();

@@ -202,6 +202,32 @@ private Q_SLOTS:
         QCOMPARE(pane(open(g, kAppBar), kAppBar)->Text(), QString());
     }
 
+    void utf8AndLineSeparatorsRoundTrip()
+    {
+        // Notes another program wrote in UTF-8, with a line break inside a
+        // paragraph; one more typed with Shift+Enter.
+        EditorFixture f;
+        const QString path = contentPath(f, kCodeKeeper);
+        writeFile(path, "{\\rtf1\\ansi\\ansicpg65001\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 caf\\'c3\\'a9 "
+                        "\xe2\x82\xac\xe2\x80\xa8na\xc3\xafve\\par end}");
+        const QString expected = QString::fromUtf16(u"caf\u00e9 \u20ac\u2028na\u00efve\nend");
+        QPointer<QWidget> w = open(f, kCodeKeeper);
+        RichTextBox *box = pane(w, kCodeKeeper);
+        QCOMPARE(box->document()->toRawText(), QString(expected).replace(u'\n', QChar::ParagraphSeparator));
+        box->setSelStart(int(box->Text().size()));
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(box, QStringLiteral("x"));
+        closeWindow(w);
+        for (int run = 0; run < 2; ++run) {
+            w = open(f, kCodeKeeper);
+            QCOMPARE(pane(w, kCodeKeeper)->document()->blockCount(), 2);
+            QCOMPARE(pane(w, kCodeKeeper)->document()->toRawText(),
+                     QString(expected + QChar::LineSeparator + u'x').replace(u'\n', QChar::ParagraphSeparator));
+            closeWindow(w);
+        }
+    }
+
     void geometryStoredAndRestoredExactly()
     {
         EditorFixture f;
@@ -269,45 +295,63 @@ private Q_SLOTS:
         QCOMPARE(f.ui.unexpected, 0);
     }
 
-    void unwritableNotesFileIsReported()
+    void geometryOffScreenOrAbsurdComesOnScreen()
+    {
+        writeSetting("Settings", "sholderTop", "-99999999");
+        writeSetting("Settings", "appbarHeight", "2147483647");
+        EditorFixture f;
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(avail.contains(open(f, kCodeKeeper)->frameGeometry()));
+        QVERIFY(avail.contains(open(f, kAppBar)->frameGeometry()));
+    }
+
+    void unsavedNotesKeepTheWindowOpen()
     {
         EditorFixture f;
         // A folder where the notes file should be: loading leaves the pane
-        // empty without a word; saving fails and says so.
+        // empty without a word; saving fails and says why.
         const QString path = contentPath(f, kCodeKeeper);
         QVERIFY(QDir().mkpath(path));
         QPointer<QWidget> w = open(f, kCodeKeeper);
-        QCOMPARE(pane(w, kCodeKeeper)->Text(), QString());
+        RichTextBox *box = pane(w, kCodeKeeper);
+        QCOMPARE(box->Text(), QString());
         QVERIFY(f.ui.messages.isEmpty());
-        pane(w, kCodeKeeper)->setSelText(QStringLiteral("would be lost"));
-        w->move(90, 60);
-        QCoreApplication::processEvents();
-        const QRect outer = w->frameGeometry();
-        f.ui.answer(platform::Answer::OK);
+        box->setSelText(QStringLiteral("must not be lost"));
+        f.ui.answer(platform::Answer::Yes); // keep the window open
         closeWindow(w);
-        QVERIFY(!w);
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(box->Text(), QStringLiteral("must not be lost"));
         QCOMPARE(f.ui.messages.size(), 1);
         const ScriptedUi::Message m = f.ui.messages.first();
         QVERIFY2(m.text.contains(QDir::toNativeSeparators(path)), qPrintable(m.text));
         QVERIFY2(m.text.contains(QLatin1String("Is a directory")), qPrintable(m.text));
-        QCOMPARE(m.title, platform::appTitle());
-        QCOMPARE(m.buttons, platform::Buttons::OK);
+        QCOMPARE(m.buttons, platform::Buttons::YesNo);
         QCOMPARE(m.icon, platform::Icon::Warning);
-        QVERIFY(QFileInfo(path).isDir());
-        // The geometry is stored as usual.
-        QCOMPARE(stored(kCodeKeeper, "Left"), QString::number(platform::pixelsToTwipsX(outer.left())));
+        QCOMPARE(stored(kCodeKeeper, "Left"), QStringLiteral("absent")); // not closed
 
-        // A program folder that is a file, which even root can't write into.
-        const QString plain = f.scratch("plain");
-        QFile file(plain);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("not a folder");
-        file.close();
-        platform::setProgramFolder(plain);
+        // Exit stops at it too, and so does Escape at the question.
+        f.ui.answer(platform::Answer::Cancel);
+        f.close();
+        QVERIFY(f.window()->isVisible());
+        QVERIFY(w && w->isVisible());
+
+        // The cause removed, the next close saves and closes.
+        QVERIFY(QDir(path).removeRecursively());
         f.ui.clear();
+        closeWindow(w);
+        QVERIFY(!w);
+        QCOMPARE(notesText(path), QStringLiteral("must not be lost"));
+        QCOMPARE(f.ui.messages.size(), 0);
+        QVERIFY(stored(kCodeKeeper, "Left") != QLatin1String("absent"));
+
+        // A program folder that is a file, which even root can't write into:
+        // No lets the notes go.
+        const QString plain = f.scratch("plain");
+        writeFile(plain, "not a folder");
+        platform::setProgramFolder(plain);
         w = open(f, kAppBar);
-        pane(w, kAppBar)->setSelText(QStringLiteral("also lost"));
-        f.ui.answer(platform::Answer::OK);
+        pane(w, kAppBar)->setSelText(QStringLiteral("let go"));
+        f.ui.answer(platform::Answer::No);
         closeWindow(w);
         platform::setProgramFolder(f.programFolder());
         QVERIFY(!w);
@@ -315,6 +359,57 @@ private Q_SLOTS:
         const QString text = f.ui.messages.first().text;
         QVERIFY2(text.contains(QDir::toNativeSeparators(plain + QStringLiteral("/appbar.qz"))), qPrintable(text));
         QVERIFY2(text.contains(QLatin1String("Not a directory")), qPrintable(text));
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void notesChangedByAnotherEditor()
+    {
+        EditorFixture f;
+        const QString path = contentPath(f, kCodeKeeper);
+        // The other editor writes its notes as this one does.
+        auto otherEditorWrites = [&](const QString &text) {
+            RichTextBox other;
+            other.setSelText(text);
+            other.SaveFile(path);
+        };
+        otherEditorWrites(QStringLiteral("first"));
+
+        // Nothing typed here: the other editor's notes stay, no question.
+        QPointer<QWidget> w = open(f, kCodeKeeper);
+        otherEditorWrites(QStringLiteral("theirs"));
+        closeWindow(w);
+        QVERIFY(!w);
+        QCOMPARE(notesText(path), QStringLiteral("theirs"));
+        QCOMPARE(f.ui.messages.size(), 0);
+
+        // Typed here too: asked. No keeps theirs and this window's text on
+        // screen; closing again leaves the file alone.
+        w = open(f, kCodeKeeper);
+        RichTextBox *box = pane(w, kCodeKeeper);
+        box->setSelText(QStringLiteral("mine "));
+        otherEditorWrites(QStringLiteral("theirs again"));
+        f.ui.answer(platform::Answer::No);
+        closeWindow(w);
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(box->Text(), QStringLiteral("mine theirs"));
+        QCOMPARE(notesText(path), QStringLiteral("theirs again"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QVERIFY2(f.ui.messages.first().text.contains(QDir::toNativeSeparators(path)),
+                 qPrintable(f.ui.messages.first().text));
+        QCOMPARE(f.ui.messages.first().buttons, platform::Buttons::YesNo);
+        closeWindow(w);
+        QVERIFY(!w);
+        QCOMPARE(notesText(path), QStringLiteral("theirs again"));
+
+        // Yes replaces them.
+        w = open(f, kCodeKeeper);
+        pane(w, kCodeKeeper)->setSelText(QStringLiteral("mine "));
+        otherEditorWrites(QStringLiteral("theirs once more"));
+        f.ui.answer(platform::Answer::Yes);
+        closeWindow(w);
+        QVERIFY(!w);
+        QCOMPARE(notesText(path), QStringLiteral("mine theirs again"));
+        QCOMPARE(f.ui.messages.size(), 2);
         QCOMPARE(f.ui.unexpected, 0);
     }
 

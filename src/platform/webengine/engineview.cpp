@@ -1,11 +1,16 @@
 #include "platform/webengine/engineview.h"
 
+#include "platform/localsite.h"
+#include "platform/webengine/localscheme.h"
+
 #include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QPointer>
 #include <QtGui/private/qopenglcontext_p.h>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 
 #include <unistd.h>
 
@@ -23,6 +28,16 @@ QString pathOf(const QUrl &url)
 EngineView::EngineView(QWidget *parent) : QWebEngineView(parent)
 {
     setObjectName(QStringLiteral("engineView"));
+    // A profile of its own, kept off the disk, answers the local sites'
+    // requests of this view; it goes once the view's page is gone.
+    auto *profile = new QWebEngineProfile;
+    m_local = new LocalSchemeHandler(profile);
+    profile->installUrlSchemeHandler(platform::kLocalScheme, m_local);
+    auto *webPage = new QWebEnginePage(profile, this);
+    connect(webPage, &QObject::destroyed, profile, &QObject::deleteLater);
+    webPage->scripts().insert(formScript());
+    setPage(webPage);
+    connect(m_local, &LocalSchemeHandler::request, this, &EngineView::localRequest);
     connect(this, &QWebEngineView::loadFinished, this, &EngineView::onLoadFinished);
 }
 
@@ -31,9 +46,15 @@ void EngineView::navigate(const QUrl &url)
     load(url);
 }
 
+void EngineView::answer(int id, const QVariantMap &response)
+{
+    m_local->answer(id, response);
+}
+
 void EngineView::onLoadFinished(bool ok)
 {
     const QString path = pathOf(url());
+    m_pageTitle.clear();
     if (!ok) {
         m_locationName = path;
         Q_EMIT downloadComplete();
@@ -50,6 +71,7 @@ void EngineView::onLoadFinished(bool ok)
     if (!engineTitle.isEmpty() && !QUrl::fromPercentEncoding(encoded).contains(engineTitle)
         && !QString::fromLatin1(encoded).contains(engineTitle)) {
         m_locationName = engineTitle;
+        m_pageTitle = engineTitle;
         Q_EMIT downloadComplete();
         return;
     }
@@ -60,6 +82,7 @@ void EngineView::onLoadFinished(bool ok)
                                   return;
                               const QString t = title.toString();
                               self->m_locationName = t.isEmpty() ? path : t;
+                              self->m_pageTitle = t;
                               Q_EMIT self->downloadComplete();
                           });
 }
@@ -79,6 +102,13 @@ extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
     static bool configured = false;
     if (!configured) {
         configured = true;
+        webengine::registerLocalScheme();
+        // Screen readers read the pages. On Linux the engine builds the
+        // pages' accessibility tree only when this is set before its first
+        // use; it then does so while an assistive technology listens (as
+        // Qt's accessibility reports), and costs nothing otherwise.
+        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+            qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
         if (!qt_gl_global_share_context()) {
             QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
             auto *context = new QOpenGLContext(qApp);

@@ -1,0 +1,108 @@
+#include "script/scriptcommands.h"
+
+#include "document/documentwindow.h"
+#include "frame/commands.h"
+#include "frame/mainwindow.h"
+#include "html/viewerwindow.h"
+#include "platform/richtextbox.h"
+#include "platform/settingsstore.h"
+#include "platform/ui.h"
+#include "script/lines.h"
+#include "script/workbench.h"
+
+#include <QAction>
+
+namespace script {
+
+namespace {
+
+const QString kSettings = QStringLiteral("settings");
+
+bool switchOn(const QString &key)
+{
+    return platform::readSetting(kSettings, key, QStringLiteral("off")) == QLatin1String("on");
+}
+
+void showMark(frame::MainWindow *w, const QString &item, bool on)
+{
+    if (QAction *a = w->menuItem(item)) {
+        a->setCheckable(true);
+        a->setChecked(on);
+    }
+}
+
+void goToLineCommand()
+{
+    frame::MainWindow *w = frame::frmMain();
+    platform::RichTextBox *box = w ? w->activeText() : nullptr;
+    if (!box)
+        return;
+    const int count = fileLineCount(*box);
+    const std::optional<QString> answer = platform::ui().inputBox(
+        w, QStringLiteral("Go to line (1 - %1):").arg(count), QStringLiteral("Go To Line"), QString());
+    if (!answer)
+        return;
+    bool ok = false;
+    const int line = answer->trimmed().toInt(&ok);
+    if (ok && line >= 1 && line <= count) {
+        goToLine(*box, line);
+        box->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+} // namespace
+
+void registerScriptCommands()
+{
+    using frame::Tree;
+    frame::addCommand(QStringLiteral("mnuScriptCheck"), [](Tree) {
+        frame::MainWindow *w = frame::frmMain();
+        if (w && w->activeDocument())
+            Workbench::of(w)->checkSyntax(w->activeDocument());
+    });
+    frame::addCommand(QStringLiteral("mnuScriptRun"), [](Tree) {
+        frame::MainWindow *w = frame::frmMain();
+        if (w && w->activeDocument())
+            Workbench::of(w)->run(w->activeDocument(), true);
+    });
+    frame::addCommand(QStringLiteral("mnuScriptRunAgain"), [](Tree) {
+        frame::MainWindow *w = frame::frmMain();
+        if (!w)
+            return;
+        document::DocumentWindow *doc = w->activeDocument();
+        Workbench *wb = Workbench::of(w);
+        // From the page viewer: the script that made its page.
+        if (!doc && w->activeChild() && w->activeChild() == html::pageViewer())
+            doc = wb->viewerScript();
+        if (doc)
+            wb->run(doc, false);
+    });
+    frame::addCommand(QStringLiteral("mnuScriptStop"), [](Tree) {
+        if (Workbench *wb = Workbench::of(frame::frmMain(), false))
+            wb->stop();
+    });
+    frame::addCommand(QStringLiteral("mnuScriptGoto"), [](Tree) { goToLineCommand(); });
+    frame::addCommand(QStringLiteral("mnuScriptLineNumbers"), [](Tree) {
+        frame::MainWindow *w = frame::frmMain();
+        if (!w)
+            return;
+        const bool on = !switchOn(QStringLiteral("linenumbers"));
+        platform::writeSetting(kSettings, QStringLiteral("linenumbers"), on ? QStringLiteral("on") : QStringLiteral("off"));
+        showMark(w, QStringLiteral("mnuScriptLineNumbers"), on);
+    });
+
+    // Pages of the viewer that post back to their script run it again.
+    platform::BrowserControl::setLocalHandler(
+        [](platform::BrowserControl *browser, const platform::LocalRequest &request,
+           const platform::BrowserControl::LocalReply &reply) {
+            Workbench *wb = Workbench::of(frame::frmMain(), false);
+            return wb && wb->pageRequest(browser, request, reply);
+        });
+}
+
+void startUp(frame::MainWindow *window)
+{
+    showMark(window, QStringLiteral("mnuScriptLineNumbers"), switchOn(QStringLiteral("linenumbers")));
+}
+
+} // namespace script

@@ -1,0 +1,4 @@
+package Helper;
+use strict;
+sub name { return "found" }
+1;

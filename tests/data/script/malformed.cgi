@@ -1,0 +1,2 @@
+#!/usr/bin/perl
+print "<html><body>No header</body></html>\n";

@@ -1,0 +1,374 @@
+// The Script menu: syntax checks and CGI runs of real scripts, the Script
+// Output list, Go To Line.
+
+#include "support/browsermain.h"
+#include "support/fixture.h"
+
+#include "document/documentwindow.h"
+#include "frame/mainwindow.h"
+#include "html/viewerwindow.h"
+#include "platform/browser.h"
+#include "platform/richtextbox.h"
+#include "platform/settingsstore.h"
+#include "script/lines.h"
+#include "script/outputdock.h"
+#include "script/workbench.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include <csignal>
+
+namespace {
+
+constexpr int kLoadTimeout = 20000;
+constexpr int kRunTimeout = 20000;
+
+QString fixture(const char *name)
+{
+    return QStringLiteral(QUILLET_SOURCE_DIR "/tests/data/script/") + QLatin1String(name);
+}
+
+document::DocumentWindow *open(EditorFixture &f, const QString &path)
+{
+    f.ui.chooseFile(path);
+    f.trigger("mnuFileOpen");
+    return f.activeDocument();
+}
+
+script::ScriptOutput *output()
+{
+    return script::scriptOutput(false);
+}
+
+QStringList rowTexts()
+{
+    QStringList out;
+    if (script::ScriptOutput *o = output()) {
+        for (int i = 0; i < o->rowCount(); ++i)
+            out << o->row(i).text;
+    }
+    return out;
+}
+
+int rowWith(const QString &text)
+{
+    const QStringList rows = rowTexts();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).contains(text))
+            return i;
+    }
+    return -1;
+}
+
+bool waitFor(script::Workbench *wb, void (script::Workbench::*signal)())
+{
+    QSignalSpy spy(wb, signal);
+    return spy.wait(kRunTimeout);
+}
+
+bool check(EditorFixture &f)
+{
+    script::Workbench *wb = script::Workbench::of(f.window());
+    QSignalSpy spy(wb, &script::Workbench::checkFinished);
+    return f.trigger("mnuScriptCheck") && spy.wait(kRunTimeout);
+}
+
+bool run(EditorFixture &f, const platform::CgiRunRequest &request, const char *item = "mnuScriptRun")
+{
+    script::Workbench *wb = script::Workbench::of(f.window());
+    QSignalSpy spy(wb, &script::Workbench::runFinished);
+    if (qstrcmp(item, "mnuScriptRun") == 0)
+        f.ui.cgiRun(request);
+    return f.trigger(item) && spy.wait(kRunTimeout);
+}
+
+platform::CgiRunRequest get(const QString &query = QString())
+{
+    platform::CgiRunRequest r;
+    r.query = query;
+    return r;
+}
+
+QString caption()
+{
+    html::PageViewer *v = html::pageViewer();
+    return v ? v->windowTitle() : QStringLiteral("<no viewer>");
+}
+
+bool engine()
+{
+    html::PageViewer *v = html::pageViewer();
+    return v && v->brwWebBrowser->usesEngine();
+}
+
+// Processes of a group, zombies too.
+int inGroup(qint64 group)
+{
+    int n = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray s = stat.readAll();
+        const QList<QByteArray> f = s.mid(s.lastIndexOf(')') + 2).split(' ');
+        if (f.size() > 2 && f.at(2).toLongLong() == group)
+            ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+class TestWorkbench : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { isolateSettings(); }
+    void init() { clearSettings(); }
+
+    void scriptMenuNeedsDocument()
+    {
+        EditorFixture f;
+        QVERIFY(!f.item("mnuScript")->isVisible());
+        QVERIFY(!f.quickItem("mnuScript"));
+        f.newDocument();
+        QVERIFY(f.item("mnuScript")->isVisible());
+        QVERIFY(!f.item("mnuScriptStop")->isEnabled());
+    }
+
+    void untitledSyntaxErrorNamesCaptionAndSelectsLine()
+    {
+        EditorFixture f;
+        document::DocumentWindow *doc = f.newDocument(
+            QStringLiteral("use strict;\nmy $x = 1;\nmy $y = ;\nprint \"ok\\n\";\n"));
+        const QString name = doc->caption();
+        QVERIFY(check(f));
+        const int row = rowWith(QStringLiteral("syntax error"));
+        QVERIFY2(row >= 0, qPrintable(rowTexts().join('\n')));
+        const script::OutputRow &r = output()->row(row);
+        QCOMPARE(r.file, name);
+        QCOMPARE(r.line, 3);
+        QVERIFY(r.text.contains(QStringLiteral("at ") + name + QStringLiteral(" line 3")));
+        for (const QString &t : rowTexts())
+            QVERIFY2(!t.contains(QLatin1String("/dev/fd")) && !t.contains(QDir::tempPath()), qPrintable(t));
+        QVERIFY(rowWith(name + QStringLiteral(" had compilation errors")) >= 0);
+        QVERIFY(script::Workbench::of(f.window())->markedLines(doc).contains(3));
+
+        // Enter on the row, from another document, selects line 3.
+        f.newDocument(QStringLiteral("other"));
+        QTreeView *list = output()->lstScriptOutput;
+        list->setCurrentIndex(list->model()->index(row, 0));
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(f.activeDocument(), doc);
+        QCOMPARE(doc->rtfText->SelText(), QStringLiteral("my $y = ;"));
+        QCOMPARE(doc->rtfText->SelStart(), script::lineStart(*doc->rtfText, 3));
+        QCOMPARE(doc->lblCurrLineNo->text(), QStringLiteral("Line Number= 3"));
+    }
+
+    void checkTakesSwitchesNamesAndFolder()
+    {
+        EditorFixture f;
+        // -T on the #! line is passed on the command line.
+        open(f, fixture("taint.cgi"));
+        QVERIFY(check(f));
+        QCOMPARE(rowTexts(), QStringList{fixture("taint.cgi") + QStringLiteral(" syntax OK")});
+        // FindBin finds the document's folder through $0.
+        open(f, fixture("findbin.cgi"));
+        QVERIFY(check(f));
+        QCOMPARE(rowTexts(), QStringList{fixture("findbin.cgi") + QStringLiteral(" syntax OK")});
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void newCheckDropsRunningOne()
+    {
+        EditorFixture f;
+        f.newDocument(QStringLiteral("BEGIN { sleep 60 }\n"));
+        script::Workbench *wb = script::Workbench::of(f.window());
+        QVERIFY(f.trigger("mnuScriptCheck"));
+        QVERIFY(wb->isChecking());
+        document::DocumentWindow *good = f.newDocument(QStringLiteral("print 1;\n"));
+        QSignalSpy spy(wb, &script::Workbench::checkFinished);
+        QVERIFY(f.trigger("mnuScriptCheck"));
+        QVERIFY(spy.wait(kRunTimeout));
+        QCOMPARE(rowTexts(), QStringList{good->caption() + QStringLiteral(" syntax OK")});
+        QTest::qWait(200);
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void runShowsPageAndKeepsRequestAndCookies()
+    {
+        EditorFixture f;
+        document::DocumentWindow *doc = open(f, fixture("echo_get.cgi"));
+        QVERIFY(run(f, get(QStringLiteral("a=1&b=two"))));
+        QVERIFY(rowWith(QStringLiteral("echo_get.cgi exited with status 0.")) >= 0);
+        QCOMPARE(f.activeDocument(), doc);
+        if (!engine())
+            QSKIP("the stand-in viewer");
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Query: a=1&b=two; Cookie: []"), kLoadTimeout);
+
+        // Run Again asks nothing and sends back the cookie the page set.
+        QVERIFY(run(f, {}, "mnuScriptRunAgain"));
+        QCOMPARE(f.ui.cgiRunRequests.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Query: a=1&b=two; Cookie: [visits=1]"), kLoadTimeout);
+        // The dialog opens with the last values.
+        f.ui.cgiRun(std::nullopt);
+        QVERIFY(f.trigger("mnuScriptRun"));
+        QCOMPARE(f.ui.cgiRunRequests.last().query, QStringLiteral("a=1&b=two"));
+    }
+
+    void formPostsBackToScript()
+    {
+        EditorFixture f;
+        open(f, fixture("post_form.cgi"));
+        script::Workbench *wb = script::Workbench::of(f.window());
+        QSignalSpy runs(wb, &script::Workbench::runFinished);
+        QVERIFY(run(f, get()));
+        if (!engine())
+            QSKIP("the stand-in viewer sends no forms");
+        // The page sends its form; the script runs again with its fields.
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Posted: Ann Lee red & blue (application/x-www-form-urlencoded)"),
+                                  kLoadTimeout);
+        QCOMPARE(runs.count(), 2);
+    }
+
+    void responsesAsServerWould()
+    {
+        EditorFixture f;
+        // A relative redirect is followed.
+        open(f, fixture("redirect.cgi"));
+        QVERIFY(run(f, get()));
+        QVERIFY(rowWith(QStringLiteral("Redirect to thanks.html followed")) >= 0);
+        const bool viewer = engine();
+        if (viewer)
+            QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Thanks"), kLoadTimeout);
+        // Plain text is shown as text.
+        open(f, fixture("plain.cgi"));
+        QVERIFY(run(f, get()));
+        if (viewer)
+            QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("CGI output"), kLoadTimeout);
+        // No header at all.
+        open(f, fixture("malformed.cgi"));
+        QVERIFY(run(f, get()));
+        QVERIFY2(rowWith(QStringLiteral("malformed header from script 'malformed.cgi': Bad header: <html>")) >= 0,
+                 qPrintable(rowTexts().join('\n')));
+    }
+
+    void dyingScriptLinksItsLine()
+    {
+        EditorFixture f;
+        document::DocumentWindow *doc = open(f, fixture("dies.cgi"));
+        QVERIFY(run(f, get()));
+        const int row = rowWith(QStringLiteral("Stopped on purpose"));
+        QVERIFY2(row >= 0, qPrintable(rowTexts().join('\n')));
+        QCOMPARE(output()->row(row).line, 7);
+        QCOMPARE(output()->row(row).file, fixture("dies.cgi"));
+        QVERIFY(rowWith(QStringLiteral("dies.cgi exited with status 255.")) >= 0);
+        QVERIFY(output()->activateRow(row));
+        QCOMPARE(doc->rtfText->SelText(), QStringLiteral("die \"Stopped $reason\";"));
+    }
+
+    void runSeesTaintFindBinAndCgiPm()
+    {
+        EditorFixture f;
+        script::Workbench *wb = script::Workbench::of(f.window());
+        open(f, fixture("taint.cgi"));
+        QVERIFY(run(f, get()));
+        QCOMPARE(wb->lastOutput().body, QByteArray("taint=1\n"));
+        QCOMPARE(wb->lastOutput().mimeType, QByteArray("text/plain"));
+        const QString path = fixture("findbin.cgi");
+        open(f, path);
+        QVERIFY(run(f, get()));
+        QCOMPARE(QString::fromUtf8(wb->lastOutput().body),
+                 QStringLiteral("bin=%1 script=%2 file=%2 helper=found\n").arg(QFileInfo(path).absolutePath(), path));
+        if (QProcess::execute(QStringLiteral("perl"), {QStringLiteral("-MCGI"), QStringLiteral("-e1")}) != 0)
+            QSKIP("CGI.pm is not installed");
+        open(f, fixture("uses_cgi_pm.cgi"));
+        QVERIFY(run(f, get(QStringLiteral("word=hello"))));
+        if (engine())
+            QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("CGI.pm: hello"), kLoadTimeout);
+    }
+
+    void endlessScriptStoppedWithItsGroup()
+    {
+        platform::writeSetting(QStringLiteral("settings"), QStringLiteral("cgitimeout"), QStringLiteral("1"));
+        EditorFixture f;
+        open(f, fixture("loop.cgi"));
+        script::Workbench *wb = script::Workbench::of(f.window());
+        QSignalSpy spy(wb, &script::Workbench::runFinished);
+        f.ui.cgiRun(get());
+        QVERIFY(f.trigger("mnuScriptRun"));
+        QVERIFY(f.item("mnuScriptStop")->isEnabled());
+        const qint64 group = wb->runProcess()->processId();
+        QTRY_VERIFY(inGroup(group) == 2);
+        QVERIFY(spy.wait(kRunTimeout));
+        QVERIFY(rowWith(QStringLiteral("loop.cgi was stopped after 1 second.")) >= 0);
+        QTRY_COMPARE(inGroup(group), 0);
+        QVERIFY(!f.item("mnuScriptStop")->isEnabled());
+
+        // Stop ends it at once, whatever the timeout.
+        platform::writeSetting(QStringLiteral("settings"), QStringLiteral("cgitimeout"), QStringLiteral("60"));
+        f.ui.cgiRun(get());
+        QVERIFY(f.trigger("mnuScriptRun"));
+        const qint64 second = wb->runProcess()->processId();
+        QTRY_VERIFY(inGroup(second) == 2);
+        QVERIFY(f.trigger("mnuScriptStop"));
+        QVERIFY(spy.wait(kRunTimeout));
+        QVERIFY(rowWith(QStringLiteral("loop.cgi was stopped.")) >= 0);
+        QTRY_COMPARE(inGroup(second), 0);
+    }
+
+    void outputCutAtLimit()
+    {
+        script::ScriptProcess process;
+        QSignalSpy spy(&process, &script::ScriptProcess::finished);
+        script::ProcessSpec spec;
+        spec.program = QStringLiteral("perl");
+        spec.arguments = QStringList{QStringLiteral("-e"), QStringLiteral("print 'x' x 100000; print STDERR 'e' x 100")};
+        spec.outputLimit = 1000;
+        spec.errorLimit = 10;
+        process.start(spec);
+        QVERIFY(spy.wait(kRunTimeout));
+        const auto result = spy.first().first().value<script::ProcessResult>();
+        QCOMPARE(result.output, QByteArray(1000, 'x'));
+        QVERIFY(result.outputCut);
+        QCOMPARE(result.errors, QByteArray(10, 'e'));
+        QVERIFY(result.errorsCut);
+        QCOMPARE(result.exitCode, 0);
+    }
+
+    void goToLine()
+    {
+        EditorFixture f;
+        document::DocumentWindow *doc = f.newDocument(
+            QStringLiteral("one\ntwo %1\nthree\nfour\nfive").arg(QString(400, QLatin1Char('x'))));
+        platform::RichTextBox *box = doc->rtfText;
+        box->setSelStart(0);
+        f.ui.input(QStringLiteral(" 4 "));
+        QVERIFY(f.trigger("mnuScriptGoto"));
+        QCOMPARE(f.ui.inputPrompts.last(), QStringLiteral("Go to line (1 - 5):"));
+        // File lines: the long second line counts once.
+        QCOMPARE(box->SelStart(), box->Text().indexOf(QStringLiteral("four")));
+        QCOMPARE(box->SelLength(), 0);
+        for (const char *bad : {"0", "6", "x", "", "2.5"}) {
+            f.ui.input(QString::fromLatin1(bad));
+            QVERIFY(f.trigger("mnuScriptGoto"));
+            QCOMPARE(box->SelStart(), box->Text().indexOf(QStringLiteral("four")));
+        }
+        f.ui.input(std::nullopt);
+        QVERIFY(f.trigger("mnuScriptGoto"));
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+};
+
+QUILLET_BROWSER_TEST_MAIN(TestWorkbench)
+
+#include "tst_workbench.moc"
