@@ -54,11 +54,15 @@ std::vector<int> DocumentFile::fill(QTextDocument *doc, const LoadedText &loaded
     c.setCharFormat(QTextCharFormat());
     c.setBlockFormat(QTextBlockFormat());
     std::vector<int> hard;
+    m_richText = loaded.isRichText;
     if (loaded.isRichText) {
         m_format = TextFileFormat();
         rtf::insert(c, loaded.bytes);
-        for (QTextBlock b = doc->begin(); b.next().isValid(); b = b.next())
-            hard.push_back(b.position() + b.length() - 1);
+        const QString raw = doc->toRawText();
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            if (raw.at(i) == QChar::ParagraphSeparator || raw.at(i) == QChar::LineSeparator)
+                hard.push_back(int(i));
+        }
     } else {
         m_format = loaded.format;
         insertDocumentForm(c, loaded.form);

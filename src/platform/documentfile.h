@@ -39,6 +39,11 @@ public:
     // or -1 when that is the file's usual one.
     int newBreakStyle(QTextDocument *document, const TextPositions &positions, int pos) const;
 
+    // Whether the content has rich-text source in it (a paragraph's line
+    // separators are then the source's own).
+    bool richText() const { return m_richText; }
+    void setRichText(bool rich) { m_richText = rich; }
+
     const TextFileFormat &format() const { return m_format; }
     void setFormat(const TextFileFormat &format) { m_format = format; }
 
@@ -47,6 +52,7 @@ public:
 
 private:
     TextFileFormat m_format;
+    bool m_richText = false;
 };
 
 } // namespace platform

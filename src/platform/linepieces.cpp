@@ -100,7 +100,7 @@ void LinePieces::unpack(const QTextBlock &page) const
     c.endEditBlock();
 }
 
-void LinePieces::insertBreak(QTextCursor &cursor, int style) const
+void LinePieces::insertBreak(QTextCursor &cursor, int style, bool withinParagraph) const
 {
     cursor.beginEditBlock();
     if (cursor.hasSelection())
@@ -121,7 +121,10 @@ void LinePieces::insertBreak(QTextCursor &cursor, int style) const
         QTextCharFormat f = withoutOwnProperties(cursor.charFormat());
         if (style >= 0)
             f.setProperty(BreakStyle, style);
-        cursor.insertBlock(cursor.blockFormat(), f);
+        if (withinParagraph)
+            cursor.insertText(QString(QChar(kPackedBreak)), f);
+        else
+            cursor.insertBlock(cursor.blockFormat(), f);
     }
     cursor.endEditBlock();
 }

@@ -36,9 +36,10 @@ public:
     void unpack(const QTextBlock &page) const;
 
     // Enter at the cursor: a soft separator there becomes the line break;
-    // otherwise a new break of the given style (-1: the usual one). One
-    // step of undo.
-    void insertBreak(QTextCursor &cursor, int style) const;
+    // otherwise a new break of the given style (-1: the usual one), a new
+    // paragraph or, within one (Shift+Enter), a line separator. One step
+    // of undo.
+    void insertBreak(QTextCursor &cursor, int style, bool withinParagraph) const;
 
 private:
     bool softBefore(int pos) const;

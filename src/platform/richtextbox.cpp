@@ -152,6 +152,7 @@ void RichTextBox::setText(const QString &text)
         const QTextCharFormat plain;
         insertText(c, text, &plain);
     }
+    m_file.setRichText(false);
     m_colours.clear();
     setTextCursor(QTextCursor(document()));
     showColours();
@@ -252,6 +253,7 @@ void RichTextBox::setSelRTF(const QString &source)
     QTextCursor c = textCursor();
     const QByteArray bytes = rtfSourceBytes(source);
     if (rtf::isRtf(bytes)) {
+        m_file.setRichText(true);
         Nesting::Scope own(m_ownFormatting);
         c.beginEditBlock();
         rtf::insert(c, bytes);
@@ -726,7 +728,7 @@ void RichTextBox::keyPressEvent(QKeyEvent *event)
     // A page is made into lines first; that and the key's edit are one
     // step of undo.
     c.beginEditBlock();
-    if (LinePieces::isPage(c.block())) {
+    if (!m_file.richText() && LinePieces::isPage(c.block())) {
         const int anchor = c.anchor(), position = c.position();
         m_pieces.unpack(c.block());
         c.setPosition(anchor);
@@ -734,7 +736,8 @@ void RichTextBox::keyPressEvent(QKeyEvent *event)
     }
     if (breaks) {
         // A new line break takes the style of the line it splits.
-        m_pieces.insertBreak(c, m_file.newBreakStyle(document(), m_positions, c.selectionStart()));
+        m_pieces.insertBreak(c, m_file.newBreakStyle(document(), m_positions, c.selectionStart()),
+                             mods == Qt::ShiftModifier);
     } else if (deletes) {
         if (key == Qt::Key_Backspace)
             c.deletePreviousChar();
