@@ -1,10 +1,11 @@
 #include "document/documentwindow.h"
 
+#include "document/filemodel.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
+#include "files/filecommands.h"
 #include "frame/mainwindow.h"
 #include "html/viewerwindow.h"
-#include "platform/atomicfile.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
@@ -61,6 +62,7 @@ DocumentWindow::DocumentWindow(QWidget *parent) : QWidget(parent)
                          twipsToPixelsY(1995));
     rtfText->setAccessibleName(QStringLiteral("Document text"));
     setFocusProxy(rtfText);
+    m_file = std::make_unique<FileModel>(rtfText);
 
     connect(rtfText, &platform::RichTextBox::Change, this, &DocumentWindow::rtfText_Change);
     connect(rtfText, &platform::RichTextBox::SelChange, this, &DocumentWindow::rtfText_SelChange);
@@ -106,12 +108,12 @@ QSize DocumentWindow::sizeHint() const
 
 bool DocumentWindow::hasUnsavedEdits() const
 {
-    return rtfText->document()->isModified();
+    return m_file->hasUnsavedEdits();
 }
 
 void DocumentWindow::markSaved()
 {
-    rtfText->document()->setModified(false);
+    m_file->setUnsavedEdits(false);
 }
 
 // ---------------------------------------------------------------- Load
@@ -181,73 +183,36 @@ void DocumentWindow::closeEvent(QCloseEvent *event)
 
 bool DocumentWindow::closePrompt()
 {
+    if (!askToSaveChanges())
+        return false;
     frame::MainWindow *w = frame::frmMain();
-    // Ask while the changed marker is set, and also when this document's
-    // own text has edits not saved, so that no typed text is lost without
-    // a question.
-    const bool markerSet = w && w->panelText(2) == QLatin1String("File - Changed");
-    if (markerSet || hasUnsavedEdits()) {
-        const platform::Answer answer = platform::ui().messageBox(
-            w, QStringLiteral(" Do You Want To Save Changes?"), QStringLiteral("File Has Changed"),
-            platform::Buttons::YesNo, platform::Icon::None);
-        // Escape and the close box are no answer: the window stays open.
-        if (answer == platform::Answer::Cancel)
-            return false;
-        if (answer == platform::Answer::Yes && !saveOnClose())
-            return false; // nothing was saved: the window stays open
-    }
     ignoreErrors([] { html::closePageViewer(); });
     if (w)
         w->framclean();
     return true;
 }
 
-bool DocumentWindow::writeDocumentFile(const QString &path)
+bool DocumentWindow::askToSaveChanges()
 {
-    QString error;
-    const QByteArray bytes = rtfText->encodedText();
-    if (!platform::writeFileAtomically(path, bytes, &error)) {
-        platform::ui().messageBox(frame::frmMain(),
-                                  QStringLiteral("Cannot save %1\n%2").arg(path, error),
-                                  platform::appTitle(), platform::Buttons::OK,
-                                  platform::Icon::Warning);
+    frame::MainWindow *w = frame::frmMain();
+    // Ask while the changed marker is set, and also when this document's
+    // own text has edits not saved, so that no typed text is lost without
+    // a question.
+    const bool markerSet = w && w->panelText(2) == QLatin1String("File - Changed");
+    if (!markerSet && !hasUnsavedEdits())
+        return true;
+    const platform::Answer answer = platform::ui().messageBox(
+        w, QStringLiteral(" Do You Want To Save Changes?"), QStringLiteral("File Has Changed"),
+        platform::Buttons::YesNo, platform::Icon::None);
+    // Escape and the close box are no answer: the text stays.
+    if (answer == platform::Answer::Cancel)
         return false;
-    }
-    markSaved();
-    return true;
+    return answer == platform::Answer::No || saveOnClose();
 }
 
 bool DocumentWindow::saveOnClose()
 {
-    frame::MainWindow *w = frame::frmMain();
-    files::CommonDialog &dlg = w->dlgCommonDialog();
-    try {
-        if (hasFile()) {
-            dlg.setFileName(caption());
-            dlg.setFilter(files::shortScriptFilter());
-            dlg.setDialogTitle(QStringLiteral("Save Changes"));
-            dlg.setCancelError(true);
-            setCaption(dlg.FileName());
-            if (dlg.FileName().isEmpty())
-                return false;
-            if (!writeDocumentFile(dlg.FileName()))
-                return false;
-            setCaption(dlg.FileName());
-            return true;
-        }
-        dlg.setDialogTitle(QStringLiteral("Save As"));
-        dlg.setCancelError(true);
-        dlg.setFilter(files::scriptFilter());
-        dlg.ShowSave();
-        if (dlg.FileName().isEmpty())
-            return false;
-        if (!writeDocumentFile(dlg.FileName()))
-            return false;
-        setCaption(dlg.FileName());
-        return true;
-    } catch (const platform::ControlError &) {
-        return false; // Cancel: nothing written
-    }
+    return files::saveDocument(*this, files::SaveKind::OnClose) == files::SaveResult::Saved;
 }
 
 // ---------------------------------------------------------------- Quick Link

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QLabel;
 class QMdiSubWindow;
 
@@ -10,6 +12,8 @@ class RichTextBox;
 }
 
 namespace document {
+
+class FileModel;
 
 // A document window: one text in its rich-text control, with three
 // read-outs along the top edge.
@@ -36,14 +40,19 @@ public:
     // Lays out the controls for the window's size.
     void Resize();
 
-    // Writes the document's text to path, atomically, in the encoding and
-    // line breaks it was read with. On failure says so, naming the path
-    // and the system's reason, and returns false.
-    bool writeDocumentFile(const QString &path);
+    // The document's file: path, how its text is written, disk stamp.
+    FileModel &file() { return *m_file; }
+    const FileModel &file() const { return *m_file; }
 
     // The save-on-close routine, for this document. False when nothing was
     // saved (Cancel, or a file that could not be written).
     bool saveOnClose();
+
+    // The close prompt's question, asked while the changed marker is set or
+    // this document has edits not saved: Yes saves (as save-on-close), No
+    // goes on without saving. False when the text must stay: Escape or the
+    // close box, or a save that did not happen.
+    bool askToSaveChanges();
 
     // Whether this document's own text has edits not saved yet.
     bool hasUnsavedEdits() const;
@@ -66,6 +75,8 @@ private:
     void rtfText_KeyDown(int keyCode, int shift);
     void rtfText_MouseDown(int button, int shift, int x, int y);
     void rtfText_QuickLinkKey(int keyCode, int shift);
+
+    std::unique_ptr<FileModel> m_file;
 };
 
 // The byte count of the file the shared dialog names (0 when none).

@@ -2,6 +2,8 @@
 
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
+#include "html/viewerwindow.h"
+#include "platform/browser.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 
@@ -29,16 +31,32 @@ QString clipboardText(const QString &selText)
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return s;
 }
+// The page viewer, when it is the active child window.
+html::PageViewer *activeViewer()
+{
+    return qobject_cast<html::PageViewer *>(frame::frmMain()->activeChild());
+}
 } // namespace
 
 void registerClipboardCommands()
 {
     frame::addCommand(QStringLiteral("mnuEditCut"), [](frame::Tree) {
+        // A page can't be cut: nothing happens, and the clipboard keeps
+        // what it holds.
+        if (activeViewer())
+            return;
         ignoreErrors([] { clipboard()->clear(); });
         ignoreErrors([] { clipboard()->setText(clipboardText(text().SelText())); });
         ignoreErrors([] { text().setSelText(QString()); });
     });
     frame::addCommand(QStringLiteral("mnuEditCopy"), [](frame::Tree) {
+        // In the page viewer, the text selected in the page, if any.
+        if (html::PageViewer *viewer = activeViewer()) {
+            const QString selected = viewer->brwWebBrowser->selectedText();
+            if (!selected.isEmpty())
+                clipboard()->setText(selected);
+            return;
+        }
         ignoreErrors([] { clipboard()->clear(); });
         ignoreErrors([] { clipboard()->setText(clipboardText(text().SelText())); });
     });

@@ -130,12 +130,13 @@ void CommonDialog::ShowSave()
     showFile(true);
 }
 
-void CommonDialog::ShowPrinter()
+void CommonDialog::ShowPrinter(PrinterUse use)
 {
     platform::PrintRequest request;
     request.title = m_title;
     request.selectionChosen = (m_flags & PrintSelection) != 0;
     request.pageRangesDisabled = (m_flags & NoPageNums) != 0;
+    request.pageSetup = use == PageSetup;
     request.printer = hDC();
     request.parent = m_owner;
     if (!platform::ui().printDialog(request) && m_cancelError)

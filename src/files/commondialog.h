@@ -58,7 +58,9 @@ public:
     // (32755); with it off, returns leaving FileName as it was.
     void ShowOpen();
     void ShowSave();
-    void ShowPrinter();
+    // The print dialog; for Page Setup its confirm button reads "OK".
+    enum PrinterUse { Print, PageSetup };
+    void ShowPrinter(PrinterUse use = Print);
 
     // "desc|pattern|desc|pattern" as the dialog's type list entries.
     static QStringList filterEntries(const QString &filter);

@@ -1,4 +1,5 @@
 #include "colouring/passes.h"
+#include "document/filemodel.h"
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
@@ -34,6 +35,26 @@ document::DocumentWindow *newDocument(int &counter)
     return doc;
 }
 
+void loadDocument(document::DocumentWindow &doc, const QString &path, bool asFile)
+{
+    const document::DiskStamp stamp = document::DiskStamp::of(path);
+    doc.rtfText->LoadFile(path);
+    if (asFile)
+        doc.file().loaded(path, stamp, doc.rtfText->loadedAsRichText(), doc.rtfText->loadedContentHash());
+    else
+        doc.file().detach();
+}
+
+void reloadDocument(document::DocumentWindow &doc)
+{
+    platform::RichTextBox &box = *doc.rtfText;
+    loadDocument(doc, doc.file().path());
+    ignoreErrors([&] { colouring::htmlTagPass(box); });
+    ignoreErrors([&] { colouring::editAreaPass(box); });
+    ignoreErrors([&] { colouring::variablePass(box); });
+    ignoreErrors([&] { colouring::commentPass(box); });
+}
+
 namespace {
 
 document::DocumentWindow *newFor(frame::Tree tree)
@@ -57,7 +78,7 @@ void openFile()
     const QString path = dlg.FileName();
     document::DocumentWindow *doc = w->newdoc();
     platform::RichTextBox &box = *doc->rtfText;
-    box.LoadFile(path);
+    loadDocument(*doc, path);
     doc->setCaption(path);
     colouring::htmlTagPass(box);
     doc->filesize->setVisible(true);
@@ -67,7 +88,8 @@ void openFile()
     colouring::commentPass(box);
 }
 
-// The Quick Link menu's Open loads into the document that was clicked.
+// The Quick Link menu's Open loads into the document that was clicked;
+// edits not saved there are first offered for saving, as a close would.
 void openIntoActive()
 {
     frame::MainWindow *w = frame::frmMain();
@@ -83,7 +105,9 @@ void openIntoActive()
     document::DocumentWindow *doc = w->activeDocument();
     if (!doc)
         throw platform::ControlError(platform::ControlError::ObjectRequired, QStringLiteral("Object required"));
-    doc->rtfText->LoadFile(path);
+    if (!doc->askToSaveChanges())
+        return;
+    loadDocument(*doc, path);
     doc->setCaption(path);
     colouring::htmlTagPass(*doc->rtfText, frame::Tree::QuickLink);
     doc->filesize->setVisible(true);
@@ -96,7 +120,7 @@ void htmlTemplate(frame::Tree tree)
     ignoreErrors([&] { doc = newFor(tree); });
     if (!doc)
         return;
-    ignoreErrors([&] { doc->rtfText->LoadFile(platform::programFile(QStringLiteral("\\newhtml.qz"))); });
+    ignoreErrors([&] { loadDocument(*doc, platform::programFile(QStringLiteral("\\newhtml.qz")), false); });
     ignoreErrors([&] {
         QAction *preview = tree == frame::Tree::Main ? w->menuItem(QStringLiteral("mnuhtmlpreview"))
                                                      : w->quickItem(QStringLiteral("mnuhtmlpreview"));
@@ -124,36 +148,3 @@ void registerNewOpenCommands()
 }
 
 } // namespace files
-
-namespace frame {
-
-document::DocumentWindow *MainWindow::newdoc()
-{
-    return files::newDocument(m_documentCounter);
-}
-
-void MainWindow::openload()
-{
-    using platform::ignoreErrors;
-    const QString text = m_commandLine;
-    document::DocumentWindow *doc = nullptr;
-    ignoreErrors([&] { doc = newdoc(); });
-    if (!doc)
-        return;
-    platform::RichTextBox &box = *doc->rtfText;
-    ignoreErrors([&] { box.LoadFile(text); });
-    ignoreErrors([&] { doc->setCaption(text); });
-    ignoreErrors([&] { colouring::htmlTagPass(box); });
-    ignoreErrors([&] { colouring::editAreaPass(box); });
-    ignoreErrors([&] { colouring::variablePass(box); });
-    ignoreErrors([&] { colouring::commentPass(box); });
-    ignoreErrors([&] { doc->filesize->setVisible(false); });
-    ignoreErrors([&] {
-        const bool on = platform::readSetting(QStringLiteral("settings"), QStringLiteral("setto"),
-                                              QStringLiteral("on")) == QLatin1String("on");
-        checkPair(menuItem(on ? QStringLiteral("mnucoloron") : QStringLiteral("mnucoloroff")), nullptr);
-    });
-    setPanelText(2, QString());
-}
-
-} // namespace frame

@@ -53,7 +53,7 @@ void mnuFilePageSetup_Click()
     CommonDialog &dlg = w->dlgCommonDialog();
     ignoreErrors([&] { dlg.setDialogTitle(QStringLiteral("Page Setup")); });
     ignoreErrors([&] { dlg.setCancelError(true); });
-    ignoreErrors([&] { dlg.ShowPrinter(); });
+    ignoreErrors([&] { dlg.ShowPrinter(CommonDialog::PageSetup); });
 }
 
 } // namespace

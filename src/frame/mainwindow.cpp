@@ -80,6 +80,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     registerAllCommands();
     buildMenus();
+    watchFilesOnDisk();
 }
 
 MainWindow::~MainWindow()

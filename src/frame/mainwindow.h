@@ -99,6 +99,9 @@ private:
     void restoreGeometryFromStore();
     void storeGeometry();
     void updateWindowMenu();
+    // Says when a document's file changed on disk, as the editor or a
+    // document window becomes active.
+    void watchFilesOnDisk();
 
     QMdiArea *m_mdi = nullptr;
     StatusBar *m_status = nullptr;

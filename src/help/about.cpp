@@ -126,12 +126,16 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner)
     lblVersion->setText(versionText());
     lblTitle->setText(platform::appTitle());
 
-    // Centred over the owner's window (shown or not), kept on its screen.
-    if (owner) {
-        const QRect area = owner->window()->frameGeometry();
+    // Centred over the owner's window, kept on its screen. An owner that
+    // isn't shown (the Find form holding the Quick Link menu) has no place
+    // of its own: then the main window's.
+    QWidget *over = owner ? owner->window() : nullptr;
+    if (over && !over->isVisible() && frame::frmMain())
+        over = frame::frmMain();
+    if (over) {
+        const QRect area = over->frameGeometry();
         QPoint topLeft = area.center() - QPoint(width() / 2, height() / 2);
-        if (QScreen *screen = owner->window()->screen() ? owner->window()->screen()
-                                                         : QGuiApplication::primaryScreen()) {
+        if (QScreen *screen = over->screen() ? over->screen() : QGuiApplication::primaryScreen()) {
             const QRect avail = screen->availableGeometry();
             topLeft.setX(qBound(avail.left(), topLeft.x(), qMax(avail.left(), avail.right() - width())));
             topLeft.setY(qBound(avail.top(), topLeft.y(), qMax(avail.top(), avail.bottom() - height())));

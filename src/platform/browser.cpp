@@ -320,6 +320,18 @@ void BrowserControl::showInStandIn(const QUrl &url, const LocalResponse &given)
     QTimer::singleShot(0, this, [this] { Q_EMIT DownloadComplete(); });
 }
 
+QString BrowserControl::selectedText() const
+{
+    if (!m_view)
+        return QString();
+    if (m_engine)
+        return m_view->property("selectedText").toString();
+    QString text = static_cast<QTextBrowser *>(m_view.data())->textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
 void BrowserControl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);

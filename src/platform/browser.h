@@ -55,6 +55,8 @@ public:
     // a local file) when it has none. Empty before the first load.
     QString LocationName() const;
     QUrl LocationURL() const { return m_url; }
+    // The text selected in the page, lines broken by LF; empty when none.
+    QString selectedText() const;
 
     // True when the real engine shows the pages (false: the stand-in).
     bool usesEngine() const { return m_engine; }

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace platform {
 
 std::optional<CgiRunRequest> runCgiRunDialog(const CgiRunRequest &initial)
@@ -35,6 +37,7 @@ CgiRunDialog::CgiRunDialog(const CgiRunRequest &initial) : QDialog(initial.paren
     txtBody->setObjectName(QStringLiteral("txtBody"));
     txtBody->setPlainText(initial.body);
     txtBody->setTabChangesFocus(true);
+    txtBody->setMinimumHeight(txtBody->fontMetrics().lineSpacing() * 4);
     txtCookies = new QLineEdit(initial.cookies, this);
     txtCookies->setObjectName(QStringLiteral("txtCookies"));
 
@@ -59,7 +62,7 @@ CgiRunDialog::CgiRunDialog(const CgiRunRequest &initial) : QDialog(initial.paren
 
     connect(cboMethod, &QComboBox::currentIndexChanged, this, &CgiRunDialog::methodChanged);
     methodChanged();
-    resize(sizeHint().expandedTo(QSize(420, 0)));
+    resize(QSize(std::max(420, sizeHint().width()), minimumSizeHint().height() + 40));
 }
 
 void CgiRunDialog::methodChanged()

@@ -1,6 +1,7 @@
 #include "platform/documentloader.h"
 
 #include "platform/errors.h"
+#include "platform/rtfreader.h"
 
 #include <QFile>
 
@@ -13,6 +14,11 @@
 #include <unistd.h>
 
 namespace platform {
+
+quint64 hashContent(const QByteArray &bytes)
+{
+    return quint64(qHash(QByteArrayView(bytes), size_t(0x9E3779B97F4A7C15ULL))) | 1;
+}
 
 namespace {
 
@@ -99,7 +105,10 @@ LoadResult loadText(const QString &path, LoadedText *out, bool allowLarge)
     LoadResult r = readRegularFile(path, allowLarge, &bytes);
     if (!r.ok)
         return r;
-    if (bytes.startsWith("{\\rtf")) {
+    out->contentHash = hashContent(bytes);
+    // Only a whole rich-text document is read as one; anything else, even
+    // if it starts the same way, is plain text kept byte for byte.
+    if (rtf::isCompleteDocument(bytes)) {
         out->isRichText = true;
         out->bytes = std::move(bytes);
         return r;

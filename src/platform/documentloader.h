@@ -15,7 +15,11 @@ struct LoadedText
     QByteArray bytes;      // rich text: the source, read by the control
     TextFileFormat format; // plain text: how it was written
     DocumentForm form;     // plain text in the document's form
+    quint64 contentHash = 0; // of the bytes read (hashContent)
 };
+
+// A hash of a file's bytes, to tell later whether they changed (never 0).
+quint64 hashContent(const QByteArray &bytes);
 
 // Files above this size are read on another thread; above the second,
 // the user is asked first.

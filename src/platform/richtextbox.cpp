@@ -1,4 +1,5 @@
 #include "platform/richtextbox.h"
+#include "platform/textprint.h"
 
 #include "platform/documenttext.h"
 #include "platform/errors.h"
@@ -381,20 +382,30 @@ void RichTextBox::setRightMargin(int twips)
     updateViewportMargin();
 }
 
+void RichTextBox::setLeftMargin(int pixels)
+{
+    pixels = std::max(0, pixels);
+    if (pixels == m_leftMargin)
+        return;
+    m_leftMargin = pixels;
+    updateViewportMargin();
+    recountLines();
+}
+
 void RichTextBox::updateViewportMargin()
 {
     // Lines wrap at the right margin: the area between it and the control's
     // right edge stays empty.
     int gap = 0;
     if (m_rightMarginTwips > 0) {
-        const int full = contentsRect().width()
+        const int full = contentsRect().width() - m_leftMargin
             - (verticalScrollBar()->isVisible() ? verticalScrollBar()->width() : 0);
         const int wrap = twipsToPixelsX(m_rightMarginTwips);
         gap = std::max(0, full - wrap);
         gap = std::min(gap, std::max(0, full - 8));
     }
-    if (viewportMargins().right() != gap)
-        setViewportMargins(0, 0, gap, 0);
+    if (viewportMargins().right() != gap || viewportMargins().left() != m_leftMargin)
+        setViewportMargins(m_leftMargin, 0, gap, 0);
 }
 
 // ---------------------------------------------------------------- lines
@@ -457,6 +468,8 @@ void RichTextBox::LoadFile(const QString &path)
             m_lines.countNow(soft.front(), soft.back() + 1, width);
         }
     }
+    m_loadedRichText = loaded.isRichText;
+    m_loadedHash = loaded.contentHash;
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
     rememberUndoSteps();
@@ -531,7 +544,7 @@ void RichTextBox::SelPrint(QPrinter *printer)
         throw ControlError(ControlError::InvalidPropertyValue, QStringLiteral("No printer"));
     const QTextCursor c = textCursor();
     auto copy = c.hasSelection() ? formattedCopy(c.selectionStart(), c.selectionEnd()) : formattedCopy();
-    copy->print(printer);
+    printText(*copy, printer);
 }
 
 void RichTextBox::Refresh()

@@ -74,10 +74,19 @@ public:
     // The width in twips at which lines wrap (0: the control's width).
     int RightMargin() const;
     void setRightMargin(int twips);
+    // Room in pixels at the left of the text, for a strip of the window's
+    // own (the line numbers); lines still wrap at the right margin where
+    // the room left allows.
+    int leftMargin() const { return m_leftMargin; }
+    void setLeftMargin(int pixels);
 
     // A file holding rich-text source loads with its formatting, any other
     // file as its text (its encoding and line breaks are kept for saving).
     void LoadFile(const QString &path);
+    // Whether the last LoadFile read rich-text source.
+    bool loadedAsRichText() const { return m_loadedRichText; }
+    // A hash of the bytes the last LoadFile read (hashContent).
+    quint64 loadedContentHash() const { return m_loadedHash; }
     // The whole content as rich-text source.
     void SaveFile(const QString &path);
     // The text in the encoding and line breaks it was loaded with.
@@ -171,6 +180,8 @@ private:
     RedrawBatch m_batch;
     DocumentFile m_file;
     LinePieces m_pieces;
+    bool m_loadedRichText = false;
+    quint64 m_loadedHash = 0;
 
     // Edits of our own that change formats only, or that bring their own
     // formatting, must not move or spread colours; while loading, the
@@ -182,6 +193,7 @@ private:
     bool m_formatUndo = false;
 
     int m_rightMarginTwips = 0;
+    int m_leftMargin = 0;
     int m_lastUndoSteps = 0;
     int m_lastRedoSteps = 0;
     int m_changedFrom = -1;

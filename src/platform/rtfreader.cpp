@@ -24,6 +24,57 @@ bool isRtf(const QByteArray &data)
     return data.startsWith("{\\rtf");
 }
 
+bool isCompleteDocument(const QByteArray &data)
+{
+    if (!isRtf(data))
+        return false;
+    const char *p = data.constData();
+    const char *const end = p + data.size();
+    auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    qint64 depth = 0;
+    while (p < end) {
+        const char c = *p++;
+        if (c == '{') {
+            ++depth;
+        } else if (c == '}') {
+            if (--depth == 0)
+                break;
+        } else if (c == '\\' && p < end) {
+            if (!letter(*p)) {
+                ++p; // a control symbol, such as an escaped brace
+                continue;
+            }
+            const char *name = p;
+            while (p < end && letter(*p))
+                ++p;
+            const bool binary = std::string_view(name, size_t(p - name)) == "bin";
+            const bool negative = p < end && *p == '-';
+            if (negative)
+                ++p;
+            qint64 count = 0;
+            while (p < end && digit(*p)) {
+                count = std::min<qint64>(count * 10 + (*p - '0'), qint64(data.size()) + 1);
+                ++p;
+            }
+            if (p < end && *p == ' ')
+                ++p;
+            if (binary && !negative) {
+                if (count > end - p)
+                    return false;
+                p += count; // raw bytes, braces included
+            }
+        }
+    }
+    if (depth != 0)
+        return false;
+    for (; p < end; ++p) {
+        if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != '\f' && *p != '\v')
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 // Groups nested deeper than this are only counted and share the innermost

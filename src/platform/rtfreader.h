@@ -10,6 +10,11 @@ namespace rtf {
 // whitespace/BOM need not be accepted; exact begin is what callers test).
 bool isRtf(const QByteArray &data);
 
+// True when the data is a whole rich-text document: it begins with "{\rtf",
+// its groups balance (escaped braces and \bin data don't count), and only
+// white space follows the brace that closes the first group.
+bool isCompleteDocument(const QByteArray &data);
+
 // Reads RTF source and inserts its text with its formatting at the cursor
 // (replacing the cursor's selection), inside one edit block. Never throws,
 // never crashes, never hangs, bounded memory for any input; malformed input

@@ -6,14 +6,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QMutex>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <ctime>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -139,6 +143,42 @@ const SettingsFile &current()
     return c.file;
 }
 
+// Writers in every running editor take turns through an exclusive lock on
+// the settings folder. The system drops the lock of a process that ends, so
+// a crash leaves nothing behind. Waiting polls often enough that a writer
+// is never starved by others; after ten seconds (a stopped editor holding
+// the lock), or where the file system has no such locks, the write goes
+// ahead alone.
+class FolderLock
+{
+public:
+    explicit FolderLock(const QString &folder)
+        : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (m_fd < 0)
+            return;
+        for (int waited = 0; waited < 10000; waited += 2) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+                return;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                break;
+            ::usleep(2000);
+        }
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+
+private:
+    int m_fd;
+};
+
 QString sectionName(const QString &app, const QString &section)
 {
     return app + QLatin1Char('\\') + section;
@@ -174,9 +214,7 @@ void SettingsStore::Write(const QString &app, const QString &section, const QStr
     QDir().mkpath(QFileInfo(path).absolutePath());
     // Read-modify-write under a lock so that two editors writing at once
     // both keep their keys.
-    QLockFile lock(path + QLatin1String(".lock"));
-    lock.setStaleLockTime(5000);
-    const bool locked = lock.tryLock(3000);
+    const FolderLock lock(QFileInfo(path).absolutePath());
 
     const QMutexLocker locker(&cacheMutex());
     const QByteArray bytes = current().withValue(sectionName(app, section), key, value);
@@ -189,8 +227,6 @@ void SettingsStore::Write(const QString &app, const QString &section, const QStr
         c.stamp = stampOf(QFile::encodeName(path));
         c.readAt = timespec{};
     }
-    if (locked)
-        lock.unlock();
 }
 
 QString readSetting(const QString &section, const QString &key, const QString &defaultValue)

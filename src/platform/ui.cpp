@@ -3,6 +3,7 @@
 #include "platform/cgidialog.h"
 #include "platform/spelldialog.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -131,6 +132,26 @@ QStringList modelPatterns(const QStringList &patterns)
     return out;
 }
 
+// Keeps widgets disabled whatever their dialog does with them.
+class PageRangeLock : public QObject
+{
+public:
+    void hold(QWidget *w)
+    {
+        w->setEnabled(false);
+        w->installEventFilter(this);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::EnabledChange || event->type() == QEvent::Show) {
+            auto *w = static_cast<QWidget *>(watched);
+            if (w->isEnabled())
+                w->setEnabled(false);
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 FileAnswer QtUi::fileDialog(const FileRequest &request)
@@ -186,6 +207,24 @@ bool QtUi::printDialog(const PrintRequest &request)
     options.setFlag(QAbstractPrintDialog::PrintSelection, request.selectionChosen);
     options.setFlag(QAbstractPrintDialog::PrintPageRange, !request.pageRangesDisabled);
     dialog.setOptions(options);
+    // Qt's dialog offers its "Pages from" choice without the option, and
+    // enables it again whenever it updates itself: the page-range controls
+    // are kept disabled here.
+    PageRangeLock lock;
+    if (request.pageRangesDisabled) {
+        for (const char *name : {"printRange", "pagesRadioButton", "pagesLineEdit", "from", "to"}) {
+            if (auto *w = dialog.findChild<QWidget *>(QLatin1String(name)))
+                lock.hold(w);
+        }
+    }
+    if (request.pageSetup) {
+        for (QDialogButtonBox *box : dialog.findChildren<QDialogButtonBox *>()) {
+            for (QAbstractButton *b : box->buttons()) {
+                if (box->buttonRole(b) == QDialogButtonBox::AcceptRole)
+                    b->setText(QStringLiteral("OK"));
+            }
+        }
+    }
     if (request.selectionChosen)
         request.printer->setPrintRange(QPrinter::Selection);
     else

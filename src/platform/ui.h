@@ -45,6 +45,7 @@ struct PrintRequest
     QString title;
     bool selectionChosen = false; // the selection range is preselected
     bool pageRangesDisabled = true;
+    bool pageSetup = false;       // Page Setup: the confirm button reads "OK"
     QPrinter *printer = nullptr;  // set up by the dialog when accepted
     QWidget *parent = nullptr;
 };

@@ -92,6 +92,10 @@ ScriptOutput::ScriptOutput(QWidget *parent) : QDockWidget(QStringLiteral("Script
     lstScriptOutput->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstScriptOutput->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstScriptOutput->header()->setStretchLastSection(true);
+    const int digit = fontMetrics().horizontalAdvance(QLatin1Char('9'));
+    lstScriptOutput->header()->resizeSection(OutputModel::File, digit * 24);
+    lstScriptOutput->header()->resizeSection(OutputModel::Line, digit * 7);
+    lstScriptOutput->header()->resizeSection(OutputModel::Col, digit * 7);
     lstScriptOutput->setColumnHidden(OutputModel::Col, true);
     setWidget(lstScriptOutput);
     connect(lstScriptOutput, &QTreeView::activated, this,

@@ -8,9 +8,13 @@
 #include "platform/settingsstore.h"
 #include "platform/ui.h"
 #include "script/lines.h"
+#include "script/linenumbers.h"
 #include "script/workbench.h"
 
 #include <QAction>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 namespace script {
 
@@ -28,6 +32,46 @@ void showMark(frame::MainWindow *w, const QString &item, bool on)
     if (QAction *a = w->menuItem(item)) {
         a->setCheckable(true);
         a->setChecked(on);
+    }
+}
+
+// The text control takes Ctrl+K for itself (delete to the end of the
+// line); in a document it is Check Syntax's.
+class ScriptKeys : public QObject
+{
+public:
+    explicit ScriptKeys(QObject *text) : QObject(text)
+    {
+        setObjectName(QStringLiteral("scriptKeys"));
+        text->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        // Left unaccepted, the key goes to the menu's shortcut.
+        return key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_K);
+    }
+};
+
+// What a document window gets from this menu: its keys, and its line
+// numbers when they are on.
+void attach(frame::MainWindow *window)
+{
+    bool numbersRead = false, numbers = false;
+    for (document::DocumentWindow *doc : window->documents()) {
+        if (doc->rtfText->findChild<QObject *>(QStringLiteral("scriptKeys"), Qt::FindDirectChildrenOnly))
+            continue;
+        new ScriptKeys(doc->rtfText);
+        if (!numbersRead) {
+            numbers = switchOn(QStringLiteral("linenumbers"));
+            numbersRead = true;
+        }
+        if (numbers)
+            showLineNumbers(window, true);
     }
 }
 
@@ -89,6 +133,7 @@ void registerScriptCommands()
         const bool on = !switchOn(QStringLiteral("linenumbers"));
         platform::writeSetting(kSettings, QStringLiteral("linenumbers"), on ? QStringLiteral("on") : QStringLiteral("off"));
         showMark(w, QStringLiteral("mnuScriptLineNumbers"), on);
+        showLineNumbers(w, on);
     });
 
     // Pages of the viewer that post back to their script run it again.
@@ -103,6 +148,9 @@ void registerScriptCommands()
 void startUp(frame::MainWindow *window)
 {
     showMark(window, QStringLiteral("mnuScriptLineNumbers"), switchOn(QStringLiteral("linenumbers")));
+    attach(window);
+    // A new document window is made active: it is attached then.
+    QObject::connect(window->mdiArea(), &QMdiArea::subWindowActivated, window, [window] { attach(window); });
 }
 
 } // namespace script

@@ -7,6 +7,7 @@
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
+#include "script/linenumbers.h"
 #include "script/perl.h"
 
 #include <QAction>
@@ -211,7 +212,8 @@ void Workbench::checkFinishedWith(const ProcessResult &result)
         if (!m_marks.contains(doc))
             connect(doc, &QObject::destroyed, this, [this, doc] { m_marks.remove(doc); });
         m_marks.insert(doc, marks);
-        Q_EMIT marksChanged(doc);
+        if (LineNumberGutter *gutter = gutterOf(doc))
+            gutter->setMarks(marks);
     }
     out->addRows(rows);
     out->present();

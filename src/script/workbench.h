@@ -69,7 +69,6 @@ public:
 Q_SIGNALS:
     void checkFinished();
     void runFinished();
-    void marksChanged(document::DocumentWindow *doc);
 
 private:
     explicit Workbench(frame::MainWindow *window);

@@ -205,6 +205,7 @@ private Q_SLOTS:
         writeFile(path, "<i>it</i> $a = 'bc';\n");
         DocumentWindow *doc = f.newDocument(QStringLiteral("old text"));
         f.ui.chooseFile(path);
+        f.ui.answer(platform::Answer::No);
         QVERIFY(f.triggerQuick("mnuFileOpen"));
         QCOMPARE(f.window()->documents().size(), 1);
         QCOMPARE(doc->caption(), path);
@@ -214,6 +215,49 @@ private Q_SLOTS:
         QVERIFY(!coloured(doc->rtfText, 10, 0xC000C0)); // tag pass only
         QVERIFY(f.quickItem("mnucoloron")->isChecked());
         QCOMPARE(f.window()->panelText(2), QStringLiteral("File - Changed")); // not cleared
+    }
+
+    // Edits not saved in the clicked document are offered for saving before
+    // its text is replaced, as a close would.
+    void quickLinkOpenOverUnsavedEdits_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("saveTo"); // the Save As answer after Yes
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("Yes: saved, then loaded") << int(platform::Answer::Yes) << "saved.pl" << true;
+        QTest::newRow("No: loaded") << int(platform::Answer::No) << "" << true;
+        QTest::newRow("Escape: nothing changes") << int(platform::Answer::Cancel) << "" << false;
+        QTest::newRow("Yes, save fails: nothing loaded") << int(platform::Answer::Yes) << "missing/x.pl" << false;
+        QTest::newRow("nothing unsaved: no question") << -1 << "" << true;
+    }
+
+    void quickLinkOpenOverUnsavedEdits()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, saveTo);
+        QFETCH(bool, loaded);
+        EditorFixture f;
+        const QString path = f.scratch("new.pl");
+        writeFile(path, "new\n");
+        DocumentWindow *doc = f.newDocument(answer < 0 ? QString() : QStringLiteral("typed"));
+        f.ui.chooseFile(path);
+        if (answer >= 0)
+            f.ui.answer(platform::Answer(answer));
+        if (!saveTo.isEmpty())
+            f.ui.chooseFile(f.scratch(saveTo));
+        if (saveTo.contains(QLatin1Char('/')))
+            f.ui.answer(platform::Answer::OK); // the report that it could not be saved
+        QVERIFY(f.triggerQuick("mnuFileOpen"));
+        QCOMPARE(f.ui.unexpected, 0);
+        QCOMPARE(f.ui.messages.isEmpty(), answer < 0);
+        if (answer >= 0) {
+            QCOMPARE(f.ui.messages.first().text, QStringLiteral(" Do You Want To Save Changes?"));
+            QCOMPARE(f.ui.messages.first().title, QStringLiteral("File Has Changed"));
+        }
+        QCOMPARE(doc->rtfText->Text(), loaded ? QStringLiteral("new\r\n") : QStringLiteral("typed"));
+        QCOMPARE(doc->caption(), loaded ? path : QStringLiteral("Untitled 1"));
+        if (saveTo == QLatin1String("saved.pl"))
+            QCOMPARE(readFile(f.scratch(saveTo)), QByteArray("typed"));
     }
 
     void htmlTemplate()

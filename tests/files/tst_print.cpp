@@ -13,7 +13,10 @@
 #include "html/viewerwindow.h"
 #include "platform/richtextbox.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QImage>
 #include <QPrinter>
@@ -21,6 +24,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -142,6 +146,42 @@ private Q_SLOTS:
         for (const char *line : {"alpha first line", "beta second line", "gamma third line"})
             QVERIFY2(text.contains(QLatin1String(line)), qPrintable(text));
         QVERIFY(text.indexOf(QLatin1String("alpha")) < text.indexOf(QLatin1String("gamma")));
+        // The text only: no page number at the foot of the page.
+        QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[0-9]"))), qPrintable(text));
+    }
+
+    // The real print dialog: flag 0x8 leaves no page range to choose, and
+    // Page Setup's confirm button reads "OK".
+    void pageRangeDisabledAndPageSetupConfirmsWithOK()
+    {
+        EditorFixture f;
+        f.newDocument(kText);
+        printToPdf(f, QStringLiteral("unused.pdf"));
+        QStringList seen;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            for (const char *name : {"printRange", "pagesRadioButton"}) {
+                if (auto *w = dialog->findChild<QWidget *>(QLatin1String(name)))
+                    seen << QStringLiteral("%1 %2").arg(QLatin1String(name), w->isEnabled() ? "on" : "off");
+            }
+            for (QDialogButtonBox *box : dialog->findChildren<QDialogButtonBox *>()) {
+                for (QAbstractButton *b : box->buttons()) {
+                    if (box->buttonRole(b) == QDialogButtonBox::AcceptRole)
+                        seen << b->text();
+                }
+            }
+            dialog->reject();
+        });
+        poll.start(20);
+        platform::setUi(nullptr); // the real dialog, closed by the timer
+        QVERIFY(f.trigger("mnuFilePrint"));
+        QVERIFY(f.trigger("mnuFilePageSetup"));
+        platform::setUi(&f.ui);
+        QCOMPARE(seen, QStringList({"printRange off", "pagesRadioButton off", "&Print",
+                                    "printRange off", "pagesRadioButton off", "OK"}));
     }
 
     void coloursAndSizesReachThePrinter()

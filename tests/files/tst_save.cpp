@@ -9,10 +9,12 @@
 #include "frame/mainwindow.h"
 #include "platform/richtextbox.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTest>
 
 namespace {
@@ -32,6 +34,14 @@ QByteArray readBytes(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray("<unreadable>");
     return file.readAll();
+}
+
+// Gives a file a new time, leaving its bytes.
+void touch(const QString &path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-30), QFileDevice::FileModificationTime));
 }
 
 // Opens a file through File > Open.
@@ -326,6 +336,170 @@ private Q_SLOTS:
         QVERIFY(f.window()->documents().isEmpty());
         QVERIFY(!f.window()->isVisible());
         QCOMPARE(readBytes(path), QByteArray("first"));
+    }
+
+    // Exit with two edited untitled documents: the second Save As comes up
+    // with the first one's name; replacing it must be asked.
+    void saveAsAsksBeforeReplacingAnotherFile()
+    {
+        EditorFixture f;
+        const QString first = f.scratch("first.cgi");
+        f.newDocument(QStringLiteral("first"));
+        f.newDocument(QStringLiteral("second"));
+        f.ui.answer(platform::Answer::Yes);
+        f.ui.chooseFile(first);
+        f.ui.answer(platform::Answer::Yes);
+        f.ui.chooseFile(first);                 // the name the dialog kept
+        f.ui.answer(platform::Answer::No);      // don't replace: back to the dialog
+        f.ui.cancelFile();                      // which stops the exit
+        QVERIFY(f.trigger("mnuFileExit"));
+        QCOMPARE(f.ui.unexpected, 0);
+        QCOMPARE(f.ui.messages.size(), 3);
+        QCOMPARE(f.ui.messages.at(2).text, QStringLiteral("first.cgi already exists. Replace it?"));
+        QCOMPARE(f.ui.fileRequests.size(), 3);
+        QCOMPARE(f.ui.fileRequests.at(2).fileName, first);
+        QCOMPARE(readBytes(first), QByteArray("first"));
+        QCOMPARE(f.window()->documents().size(), 1);
+        QVERIFY(f.window()->isVisible());
+
+        // Yes replaces it; the document's own file is never asked about.
+        document::DocumentWindow *doc = f.activeDocument();
+        f.ui.clear();
+        f.ui.chooseFile(first);
+        f.ui.answer(platform::Answer::Yes);
+        QVERIFY(f.trigger("mnuFileSaveAs"));
+        QCOMPARE(readBytes(first), QByteArray("second"));
+        QCOMPARE(doc->caption(), first);
+        f.ui.chooseFile(first);
+        QVERIFY(f.trigger("mnuFileSaveAs"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void changedOnDiskAsksBeforeOverwriting()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("shared.pl");
+        writeBytes(path, "mine\n");
+        document::DocumentWindow *doc = openFile(f, path);
+        doc->rtfText->setSelText(QStringLiteral("edited "));
+
+        // Only touched, same bytes: saved without a question.
+        touch(path);
+        f.ui.clear();
+        QVERIFY(f.trigger("mnuFileSave"));
+        QVERIFY(f.ui.messages.isEmpty());
+        QCOMPARE(readBytes(path), QByteArray("edited mine\n"));
+
+        // Changed by another program: Cancel keeps its bytes and the marker.
+        writeBytes(path, "theirs\n");
+        doc->rtfText->setSelText(QStringLiteral("more "));
+        f.ui.answer(platform::Answer::Cancel);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.messages.first().buttons, platform::Buttons::OverwriteCancel);
+        QVERIFY(f.ui.messages.first().text.contains(path));
+        QCOMPARE(readBytes(path), QByteArray("theirs\n"));
+        QCOMPARE(f.window()->panelText(2), kChanged);
+        f.ui.answer(platform::Answer::Overwrite);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(readBytes(path), QByteArray("edited more mine\n"));
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void changedOnDiskIsAnnouncedOnceOnActivation()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("watched.pl");
+        const QString other = f.scratch("other.pl");
+        writeBytes(path, "one\n");
+        writeBytes(other, "x\n");
+        document::DocumentWindow *doc = openFile(f, path);
+        document::DocumentWindow *second = openFile(f, other);
+        auto activate = [&](document::DocumentWindow *d) {
+            f.window()->mdiArea()->setActiveSubWindow(d->subWindow());
+            QCoreApplication::processEvents();
+        };
+        // Touched only: nothing said.
+        touch(path);
+        activate(doc);
+        QVERIFY(f.ui.messages.isEmpty());
+
+        // Changed: said once; Keep leaves the text.
+        writeBytes(path, "two\n");
+        activate(second);
+        f.ui.answer(platform::Answer::Keep);
+        activate(doc);
+        activate(second);
+        activate(doc);
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.messages.first().buttons, platform::Buttons::ReloadKeep);
+        QCOMPARE(doc->rtfText->Text(), QStringLiteral("one\r\n"));
+
+        // Changed again: Reload takes the new text, keeps the caption, and
+        // leaves nothing unsaved.
+        writeBytes(path, "three <b>\n");
+        f.ui.answer(platform::Answer::Reload);
+        activate(second);
+        activate(doc);
+        QCOMPARE(f.ui.messages.size(), 2);
+        QCOMPARE(doc->rtfText->Text(), QStringLiteral("three <b>\r\n"));
+        QCOMPARE(doc->caption(), path);
+        QVERIFY(!doc->hasUnsavedEdits());
+        QCOMPARE(doc->rtfText->colourRuns().runsIn(0, 10).size(), size_t(1)); // coloured again
+
+        // Vanished: said once; the text now counts as unsaved.
+        QVERIFY(QFile::remove(path));
+        f.ui.answer(platform::Answer::OK);
+        activate(second);
+        activate(doc);
+        activate(second);
+        activate(doc);
+        QCOMPARE(f.ui.messages.size(), 3);
+        QVERIFY(f.ui.messages.last().text.contains(path));
+        QVERIFY(doc->hasUnsavedEdits());
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    // Only a whole rich-text document is read as one, and saving it as
+    // plain text is asked first.
+    void richTextSavesOnlyAfterAQuestion()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("letter.rtf");
+        const QByteArray rtf("{\\rtf1\\ansi{\\b bold} text\\par}\r\n");
+        writeBytes(path, rtf);
+        document::DocumentWindow *doc = openFile(f, path);
+        QCOMPARE(doc->rtfText->Text(), QStringLiteral("bold text\r\n"));
+        f.ui.answer(platform::Answer::No);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.messages.first().text,
+                 QStringLiteral("letter.rtf holds formatted text. Saving it as plain text loses the "
+                                "formatting. Save as plain text?"));
+        QCOMPARE(readBytes(path), rtf);
+        // A close stops there too.
+        doc->rtfText->setSelText(QStringLiteral("x"));
+        f.ui.answer(platform::Answer::Yes);
+        f.ui.answer(platform::Answer::No);
+        QVERIFY(!doc->subWindow()->close());
+        QCOMPARE(readBytes(path), rtf);
+        f.ui.answer(platform::Answer::Yes);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(readBytes(path), QByteArray("xbold text\n"));
+        QCOMPARE(f.ui.unexpected, 0);
+
+        // Something after the closing brace: plain text, saved byte for byte.
+        const QByteArray script("{\\rtf1 Hello}\nprint \"x\";\n");
+        const QString perl = f.scratch("odd.pl");
+        writeBytes(perl, script);
+        doc = openFile(f, perl);
+        QCOMPARE(doc->rtfText->Text(), QStringLiteral("{\\rtf1 Hello}\r\nprint \"x\";\r\n"));
+        QVERIFY(QFile::remove(perl));
+        f.ui.clear();
+        QVERIFY(f.trigger("mnuFileSave"));
+        QVERIFY(f.ui.messages.isEmpty());
+        QCOMPARE(readBytes(perl), script);
     }
 
     void roundTripIsByteExact_data()

@@ -2,22 +2,29 @@
 // menus themselves, with and without documents, and Exit last from each.
 // Built with the sanitizers, this is where freed menus and windows show.
 
+#include "support/browsermain.h"
 #include "support/fixture.h"
 
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
+#include "frame/menutree.h"
+#include "help/about.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QMenu>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
 
 #include <new>
 #include <stdexcept>
@@ -107,9 +114,11 @@ bool pick(EditorFixture &f, frame::Tree tree, QAction *item)
         QAction *entry = path.at(i)->menuAction();
         if (!entry->isVisible() || !entry->isEnabled())
             return false;
-        clickItem(menu, entry);
+        // A submenu opens at once from the keyboard (a click opens it only
+        // after the style's delay).
+        menu->setActiveAction(entry);
+        QTest::keyClick(menu, Qt::Key_Right);
         menu = path.at(i);
-        // A submenu opens a moment after its entry is pressed.
         if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 1000))
             return false;
     }
@@ -118,6 +127,50 @@ bool pick(EditorFixture &f, frame::Tree tree, QAction *item)
     clickItem(menu, item);
     return true;
 }
+
+// Every item of a tree that a pick can reach, by name, in menu order.
+QStringList itemNames(const frame::MenuSet &set)
+{
+    QStringList names;
+    for (QAction *a : set.ordered) {
+        if (!a->isSeparator() && !a->menu() && !a->objectName().isEmpty())
+            names << a->objectName();
+    }
+    return names;
+}
+
+// Lines the editor wrote to standard error about errors it caught.
+QStringList errorReports(const QString &err)
+{
+    QStringList out;
+    for (const QString &line : err.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("quilex: ")))
+            out << line;
+    }
+    return out;
+}
+
+// Closes what a pick left open that would stand in the next pick's way:
+// popup menus and modal windows. A modal dialog still open while the pick
+// runs is one the scripted Ui didn't answer: it is noted, then closed so
+// that the pick can end.
+class Tidier
+{
+public:
+    bool inPick = false;
+    QStringList blocking;
+
+    void tidy()
+    {
+        while (QWidget *w = QApplication::activePopupWidget())
+            w->close();
+        while (QWidget *w = QApplication::activeModalWidget()) {
+            if (inPick)
+                blocking << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->objectName();
+            w->close();
+        }
+    }
+};
 
 } // namespace
 
@@ -149,6 +202,112 @@ private Q_SLOTS:
         QVERIFY(!f.window()->loadedFrmlink());
     }
 
+    void everyItemOfBothMenus_data()
+    {
+        QTest::addColumn<bool>("quickLink");
+        QTest::addColumn<bool>("documents");
+        QTest::newRow("main menu, no documents") << false << false;
+        QTest::newRow("main menu, documents") << false << true;
+        // The Quick Link menu opens only in a document.
+        QTest::newRow("Quick Link menu") << true << true;
+    }
+
+    void everyItemOfBothMenus()
+    {
+        QFETCH(bool, quickLink);
+        QFETCH(bool, documents);
+        const frame::Tree tree = quickLink ? frame::Tree::QuickLink : frame::Tree::Main;
+        EditorFixture f;
+        // The about box is the one modal window that asks nothing: shown,
+        // then closed as its OK would.
+        help::setAboutRunner([](QDialog &box) {
+            box.show();
+            QCoreApplication::processEvents();
+            box.accept();
+            return int(QDialog::Accepted);
+        });
+        const QString script = f.scratch(QStringLiteral("walk.cgi"));
+        writeFile(script, "#!/usr/bin/perl\nprint \"<b>$x</b>\\n\"; # note\n");
+        // Whatever runs a program or opens an address finds one to record.
+        f.starts.succeed = true;
+
+        auto ensureDocument = [&] {
+            if (!documents) {
+                // Documents a pick made are closed, unsaved and unasked.
+                for (document::DocumentWindow *doc : f.window()->documents()) {
+                    doc->markSaved();
+                    f.window()->framclean();
+                    doc->subWindow()->close();
+                }
+                return;
+            }
+            if (f.window()->documents().isEmpty()) {
+                f.ui.chooseFile(script);
+                f.window()->runMenuCommand(QStringLiteral("mnuFileOpen"));
+                f.newDocument(QStringLiteral("<p>Hello $name = 'x'; # there</p>"));
+            }
+            if (!f.activeDocument()) {
+                document::DocumentWindow *doc = f.window()->documents().constFirst();
+                f.window()->mdiArea()->setActiveSubWindow(doc->subWindow());
+            }
+            // Picks that work on a selection find one.
+            f.activeText()->setSelStart(0);
+            f.activeText()->setSelLength(5);
+            // Quick Link switched off by a pick: on again, so that the menu
+            // can open.
+            if (quickLink && f.item(QStringLiteral("mnqloff"))->isChecked())
+                f.trigger(QStringLiteral("mnqlon"));
+        };
+
+        const QStringList names = itemNames(quickLink ? f.window()->frmlink()->quickLinkMenus() : f.window()->menus());
+        QVERIFY(names.contains(QStringLiteral("mnuFileExit")));
+        Tidier tidier;
+        QTimer watchdog; // a modal dialog outside the scripted Ui would block a pick
+        QObject::connect(&watchdog, &QTimer::timeout, [&] { tidier.tidy(); });
+        watchdog.start(250);
+        QStringList picked, unreachable;
+        StderrCapture err;
+        for (const QString &name : names) {
+            if (name == QLatin1String("mnuFileExit"))
+                continue; // last
+            ensureDocument();
+            QAction *item = quickLink ? f.quickItem(name) : f.item(name);
+            QVERIFY2(item, qPrintable(name));
+            tidier.inPick = true;
+            const bool reached = pick(f, tree, item);
+            tidier.inPick = false;
+            (reached ? picked : unreachable) << name;
+            QCoreApplication::processEvents();
+            tidier.tidy();
+            // Each pick's answers are its own: what a dialog was told to
+            // choose and didn't is dropped.
+            f.ui.clear();
+            f.window()->setWindowState(Qt::WindowNoState);
+            f.window()->show();
+        }
+
+        // Exit last; whatever asks is answered No.
+        ensureDocument();
+        QSignalSpy closed(f.window(), &frame::MainWindow::closed);
+        QAction *exit = quickLink ? f.quickItem(QStringLiteral("mnuFileExit")) : f.item(QStringLiteral("mnuFileExit"));
+        QVERIFY(pick(f, tree, exit));
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        watchdog.stop();
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(errorReports(err.text()), QStringList());
+        QVERIFY2(tidier.blocking.isEmpty(), qPrintable(tidier.blocking.join(", ")));
+        // Every item is reached but those made hidden or disabled.
+        QStringList madeUnreachable;
+        for (const frame::MenuEntry &e : frame::menuEntries()) {
+            if (e.flags & (frame::MenuEntry::Hidden | frame::MenuEntry::Disabled))
+                madeUnreachable << QString::fromLatin1(quickLink && e.quickName ? e.quickName : e.name);
+        }
+        for (const QString &name : std::as_const(unreachable))
+            QVERIFY2(madeUnreachable.contains(name), qPrintable(name + QStringLiteral(" could not be picked")));
+        QVERIFY(picked.size() > 80);
+    }
+
     void unexpectedErrorsAreReportedWithTheCommandName()
     {
         using platform::ControlError;
@@ -173,5 +332,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestMenuWalk)
+QUILLET_BROWSER_TEST_MAIN(TestMenuWalk)
 #include "tst_menuwalk.moc"

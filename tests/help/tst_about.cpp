@@ -74,17 +74,24 @@ private Q_SLOTS:
         QCOMPARE(help::versionText(), QStringLiteral("Version 1.0.5"));
     }
 
-    void quickLinkCopyBelongsToTheFindForm()
+    void quickLinkCopyBelongsToTheFindFormCentredOverMainWindow()
     {
         EditorFixture f;
+        f.window()->move(300, 200);
         QWidget *owner = nullptr;
+        QPoint offset;
         help::setAboutRunner([&](QDialog &dialog) {
             owner = dialog.parentWidget();
+            dialog.show();
+            offset = dialog.frameGeometry().center() - f.window()->frameGeometry().center();
             return 0;
         });
         QVERIFY(f.triggerQuick("mnuHelpAbout"));
         QVERIFY(owner);
         QCOMPARE(owner, static_cast<QWidget *>(f.window()->frmlink()));
+        // The Find form is hidden: the box is centred over the main window.
+        QVERIFY(!owner->isVisible());
+        QVERIFY2(offset.manhattanLength() <= 4, qPrintable(QStringLiteral("off by %1, %2").arg(offset.x()).arg(offset.y())));
     }
 
     void findingTheTool()

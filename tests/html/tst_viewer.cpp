@@ -16,6 +16,7 @@
 #include "platform/twips.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -330,6 +331,26 @@ private Q_SLOTS:
         QVERIFY(viewer);
         QCOMPARE(viewer->brwWebBrowser->LocationURL(), QUrl::fromLocalFile(folder + QStringLiteral("/list.html")));
         QVERIFY(viewer->subWindow()->isMaximized());
+    }
+
+    void copyInViewerTakesPageSelectionCutDoesNothing()
+    {
+        EditorFixture f;
+        f.newDocument(QStringLiteral("<html><body onload=\"window.getSelection().selectAllChildren("
+                                     "document.body)\">Page words</body></html>"));
+        QVERIFY(f.trigger("mnuhtmlpreview"));
+        html::PageViewer *viewer = html::pageViewer();
+        QVERIFY(viewer);
+        if (!viewer->brwWebBrowser->usesEngine())
+            QSKIP("the stand-in browser runs no script to select the page");
+        QTRY_COMPARE_WITH_TIMEOUT(viewer->brwWebBrowser->selectedText(), QStringLiteral("Page words"),
+                                  kLoadTimeout);
+        QCOMPARE(f.window()->activeChild(), viewer);
+        QApplication::clipboard()->setText(QStringLiteral("kept"));
+        QVERIFY(f.trigger("mnuEditCut"));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("kept"));
+        QVERIFY(f.trigger("mnuEditCopy"));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Page words"));
     }
 
     void closingDocumentClosesViewer()

@@ -181,6 +181,15 @@ void TestRtf::recognisesRtf()
     QVERIFY(!rtf::isRtf("{\\rt"));
     QVERIFY(!rtf::isRtf("<html>{\\rtf1}"));
 
+    // A whole document: balanced, only white space after it.
+    QVERIFY(rtf::isCompleteDocument("{\\rtf1\\ansi {\\b x}\\{ \\} \\\\}\r\n \t"));
+    QVERIFY(rtf::isCompleteDocument("{\\rtf1 {\\*\\pict\\bin3 }{}}x}"));
+    QVERIFY(!rtf::isCompleteDocument("{\\rtf1 Hello}\nprint 1;\n"));
+    QVERIFY(!rtf::isCompleteDocument("{\\rtf1 {\\b open}"));
+    QVERIFY(!rtf::isCompleteDocument("{\\rtf1 \\}"));
+    QVERIFY(!rtf::isCompleteDocument("{\\rtf1 \\bin9 }}"));
+    QVERIFY(!rtf::isCompleteDocument("x{\\rtf1}"));
+
     QTextDocument doc;
     doc.setPlainText("keep");
     QTextCursor cursor(&doc);
