@@ -250,6 +250,39 @@ std::vector<int> splitLongParagraphs(QTextDocument *doc, int from, int to, const
     return separators;
 }
 
+void joinPiecesAndPages(QTextDocument *copy, int from, const std::vector<int> &soft, bool pages)
+{
+    std::vector<int> breaks;
+    if (pages) {
+        const QString raw = copy->toRawText();
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            if (raw.at(i) == QChar(kPackedBreak))
+                breaks.push_back(int(i));
+        }
+    }
+    if (breaks.empty() && soft.empty())
+        return;
+    QTextCursor c(copy);
+    c.beginEditBlock();
+    // From the end, so that the positions still to be used stay put.
+    auto b = breaks.rbegin();
+    auto s = soft.rbegin();
+    while (b != breaks.rend() || s != soft.rend()) {
+        const int softAt = s != soft.rend() ? *s - from : -1;
+        const bool isBreak = b != breaks.rend() && *b > softAt;
+        const int at = isBreak ? *b++ : (++s, softAt);
+        if (at < 0 || at >= copy->characterCount() - 1)
+            continue;
+        c.setPosition(at);
+        c.setPosition(at + 1, QTextCursor::KeepAnchor);
+        const QTextCharFormat format = withoutOwnProperties(c.charFormat());
+        c.removeSelectedText();
+        if (isBreak)
+            c.insertBlock(c.blockFormat(), format);
+    }
+    c.endEditBlock();
+}
+
 QTextCharFormat formatAt(const QTextDocument *doc, int pos)
 {
     const QTextBlock b = doc->findBlock(pos);

@@ -101,6 +101,12 @@ int insertDocumentForm(QTextCursor &cursor, const DocumentForm &form, const QTex
 // without it near spaces. Returns the separators' positions, in order.
 std::vector<int> splitLongParagraphs(QTextDocument *document, int from, int to, const WrapCounter *wrap);
 
+// Makes a copy of part of the document (starting at document position
+// `from`) hold each line of the text as one paragraph: the soft
+// separators (document positions) join their pieces again, and, with
+// `pages`, the breaks inside pages become paragraph breaks.
+void joinPiecesAndPages(QTextDocument *copy, int from, const std::vector<int> &soft, bool pages);
+
 // The character format of the character at a document position.
 QTextCharFormat formatAt(const QTextDocument *document, int pos);
 // The format the control's own properties removed from.

@@ -1,5 +1,4 @@
 #include "platform/richtextbox.h"
-#include "platform/textprint.h"
 
 #include "platform/documenttext.h"
 #include "platform/errors.h"
@@ -10,28 +9,17 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QAbstractUndoItem>
-#include <QApplication>
-#include <QContextMenuEvent>
 #include <QFontDatabase>
-#include <QKeyEvent>
-#include <QMimeData>
-#include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 
 #include <algorithm>
-#include <future>
-#include <malloc.h>
 #include <utility>
 
 namespace platform {
 
 namespace {
-
-// Texts above this size are counted and made into Text on other threads
-// while a file loads.
-constexpr qsizetype kCountedText = 65536;
 
 // Rich-text source as bytes: characters outside ASCII as \uN, so that
 // none is lost whatever code page the source names.
@@ -46,27 +34,6 @@ QByteArray rtfSourceBytes(const QString &source)
             out.append("\\u" + QByteArray::number(qint16(ch.unicode())) + '?');
     }
     return out;
-}
-
-// Where breaks after a shift by inserted separators now lie: `inserted`
-// holds the separators' final positions, in order.
-void shiftForInserted(std::vector<int> &positions, const std::vector<int> &inserted)
-{
-    size_t k = 0;
-    for (int &p : positions) {
-        while (k < inserted.size() && inserted[k] - int(k) <= p)
-            ++k;
-        p += int(k);
-    }
-}
-
-int shiftState(Qt::KeyboardModifiers m)
-{
-    int shift = 0;
-    if (m & Qt::ShiftModifier) shift |= 1;
-    if (m & Qt::ControlModifier) shift |= 2;
-    if (m & Qt::AltModifier) shift |= 4;
-    return shift;
 }
 
 } // namespace
@@ -427,136 +394,6 @@ int RichTextBox::LineFromChar() const
     return m_lines.lineOf(pos);
 }
 
-// ---------------------------------------------------------------- files
-
-void RichTextBox::LoadFile(const QString &path)
-{
-    applyPendingColours();
-    const LoadedText loaded = DocumentFile::read(path, window());
-    // The file replaces the content of the control's own document, with
-    // undo off and the control's change handling quiet until it is in.
-    // Meanwhile other threads count the wrapped lines of a large plain
-    // text and make its Text.
-    QTextDocument *doc = document();
-    const qreal width = wrapWidth();
-    const qreal available = width - 2 * doc->documentMargin();
-    const qreal tabStop = doc->defaultTextOption().tabStopDistance();
-    std::future<std::vector<int>> counting;
-    std::future<QString> crlf;
-    if (!loaded.isRichText && loaded.form.text.size() > kCountedText) {
-        if (width > 0)
-            counting = DisplayLines::countInBackground(loaded.form.text, doc->defaultFont(), available, tabStop);
-        crlf = std::async(std::launch::async, [&loaded] { return crlfText(loaded.form); });
-    }
-    doc->setUndoRedoEnabled(false);
-    std::vector<int> hard, soft;
-    {
-        Nesting::Scope loading(m_loading);
-        hard = m_file.fill(doc, loaded);
-        if (counting.valid())
-            m_lines.adopt(counting.get(), width);
-        if (!loaded.isRichText) {
-            // Very long lines go into pieces, laid out one at a time.
-            const WrapCounter wrap(doc->defaultFont(), available, tabStop);
-            QTextCursor c(doc);
-            c.beginEditBlock();
-            soft = splitLongParagraphs(doc, 0, doc->characterCount() - 1, width > 0 ? &wrap : nullptr);
-            c.endEditBlock();
-        }
-        if (!soft.empty()) {
-            shiftForInserted(hard, soft);
-            m_lines.countNow(soft.front(), soft.back() + 1, width);
-        }
-    }
-    m_loadedRichText = loaded.isRichText;
-    m_loadedHash = loaded.contentHash;
-    doc->setUndoRedoEnabled(true);
-    doc->setModified(false);
-    rememberUndoSteps();
-    m_positions.reset(hard, soft);
-    if (crlf.valid())
-        m_positions.adoptText(crlf.get());
-    m_colours.clear();
-    if (!counting.valid()) {
-        m_lines.forget();
-        recountLines();
-    }
-    m_pieces.updateVisibility(0, doc->characterCount() - 1);
-    setTextCursor(QTextCursor(doc));
-    showColours();
-    Q_EMIT Change();
-    announceSelection(true);
-    // What loading freed goes back to the system once the editor is idle.
-    QTimer::singleShot(0, this, [] { malloc_trim(0); });
-}
-
-void RichTextBox::SaveFile(const QString &path)
-{
-    DocumentFile::writeRichText(path, *formattedCopy());
-}
-
-QByteArray RichTextBox::encodedText()
-{
-    applyPendingColours();
-    return m_file.encode(document(), m_positions);
-}
-
-std::unique_ptr<QTextDocument> RichTextBox::formattedCopy(int from, int to)
-{
-    applyPendingColours();
-    if (to < 0)
-        to = document()->characterCount() - 1;
-    return m_colours.formattedCopy(from, to);
-}
-
-// ---------------------------------------------------------------- find
-
-int RichTextBox::Find(const QString &text, int start, int end)
-{
-    applyPendingColours();
-    const QTextCursor current = textCursor();
-    const int selStart = m_positions.toText(current.selectionStart());
-    const int length = m_positions.textLength();
-    int from, to;
-    if (start < 0 && end < 0) {
-        from = current.hasSelection() ? selStart : 0;
-        to = current.hasSelection() ? m_positions.toText(current.selectionEnd()) : length;
-    } else {
-        from = start < 0 ? selStart : start;
-        to = end < 0 ? length : end;
-    }
-    if (text.isEmpty())
-        return -1;
-    const qsizetype found = Text().indexOf(text, from, Qt::CaseInsensitive);
-    if (found < 0 || found + text.size() > to)
-        return -1;
-    QTextCursor c = textCursor();
-    c.setPosition(m_positions.toDocument(int(found)));
-    c.setPosition(m_positions.toDocument(int(found + text.size())), QTextCursor::KeepAnchor);
-    setTextCursor(c);
-    ensureCursorVisible();
-    return int(found);
-}
-
-void RichTextBox::SelPrint(QPrinter *printer)
-{
-    if (!printer)
-        throw ControlError(ControlError::InvalidPropertyValue, QStringLiteral("No printer"));
-    const QTextCursor c = textCursor();
-    auto copy = c.hasSelection() ? formattedCopy(c.selectionStart(), c.selectionEnd()) : formattedCopy();
-    printText(*copy, printer);
-}
-
-void RichTextBox::Refresh()
-{
-    viewport()->repaint();
-}
-
-void RichTextBox::SetFocus()
-{
-    setFocus(Qt::OtherFocusReason);
-}
-
 // ---------------------------------------------------------------- changes
 
 void RichTextBox::onContentsChange(int position, int removed, int added)
@@ -711,121 +548,6 @@ void RichTextBox::changeEvent(QEvent *event)
         m_lines.forget();
         recountLines();
     }
-}
-
-void RichTextBox::contextMenuEvent(QContextMenuEvent *event)
-{
-    // A right-button press opens the Quick Link menu, handled by the window.
-    event->accept();
-}
-
-void RichTextBox::keyPressEvent(QKeyEvent *event)
-{
-    Q_EMIT KeyDown(event->key(), shiftState(event->modifiers()));
-    const int key = event->key();
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    const bool plain = (mods & ~Qt::ShiftModifier) == Qt::NoModifier;
-    const QString typed = event->text();
-    const bool breaks = (key == Qt::Key_Return || key == Qt::Key_Enter) && plain;
-    const bool deletes = (key == Qt::Key_Backspace || key == Qt::Key_Delete) && mods == Qt::NoModifier;
-    const bool types = !breaks && !deletes && plain && !typed.isEmpty()
-        && (typed.at(0) >= QLatin1Char(0x20) || typed.at(0) == QLatin1Char(0x09));
-    if (isReadOnly() || !(breaks || deletes || types)) {
-        QPlainTextEdit::keyPressEvent(event);
-        return;
-    }
-    applyPendingColours();
-    QTextCursor c = textCursor();
-    if (deletes)
-        m_pieces.prepareDeletion(event, c);
-    // A page is made into lines first; that and the key's edit are one
-    // step of undo.
-    c.beginEditBlock();
-    if (!m_file.richText() && LinePieces::isPage(c.block())) {
-        const int anchor = c.anchor(), position = c.position();
-        m_pieces.unpack(c.block());
-        c.setPosition(anchor);
-        c.setPosition(position, QTextCursor::KeepAnchor);
-    }
-    if (breaks) {
-        // A new line break takes the style of the line it splits.
-        m_pieces.insertBreak(c, m_file.newBreakStyle(document(), m_positions, c.selectionStart()),
-                             mods == Qt::ShiftModifier);
-    } else if (deletes) {
-        if (key == Qt::Key_Backspace)
-            c.deletePreviousChar();
-        else
-            c.deleteChar();
-    } else {
-        if (overwriteMode() && !c.hasSelection() && !c.atBlockEnd())
-            c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-        c.insertText(typed);
-    }
-    c.endEditBlock();
-    setTextCursor(c);
-    ensureCursorVisible();
-    event->accept();
-}
-
-void RichTextBox::mousePressEvent(QMouseEvent *event)
-{
-    int button = 0;
-    if (event->button() == Qt::LeftButton)
-        button = 1;
-    else if (event->button() == Qt::RightButton)
-        button = 2;
-    else if (event->button() == Qt::MiddleButton)
-        button = 4;
-    const QPoint p = event->position().toPoint();
-    Q_EMIT MouseDown(button, shiftState(event->modifiers()), p.x(), p.y());
-    if (event->button() == Qt::RightButton) {
-        event->accept(); // the Quick Link menu, not the edit menu
-        return;
-    }
-    if (event->button() == Qt::LeftButton && m_doubleClick.isValid()
-        && m_doubleClick.elapsed() < QApplication::doubleClickInterval()
-        && (p - m_doubleClickAt).manhattanLength() < QApplication::startDragDistance()) {
-        // A third click selects the line with its break, whatever the
-        // document's paragraphs.
-        m_doubleClick.invalidate();
-        const int pos = cursorForPosition(p).position();
-        QTextCursor c = textCursor();
-        c.setPosition(m_positions.lineStart(pos));
-        const int end = m_positions.lineEnd(pos);
-        c.setPosition(std::min(end + 1, document()->characterCount() - 1), QTextCursor::KeepAnchor);
-        setTextCursor(c);
-        event->accept();
-        return;
-    }
-    QPlainTextEdit::mousePressEvent(event);
-}
-
-void RichTextBox::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        m_doubleClick.start();
-        m_doubleClickAt = event->position().toPoint();
-    }
-    QPlainTextEdit::mouseDoubleClickEvent(event);
-}
-
-QMimeData *RichTextBox::createMimeDataFromSelection() const
-{
-    // The text as it is, every character kept; lines broken with LF as on
-    // this system's clipboard.
-    auto *data = new QMimeData;
-    QString text = SelText();
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    data->setText(text);
-    return data;
-}
-
-void RichTextBox::insertFromMimeData(const QMimeData *source)
-{
-    if (!source || !source->hasText() || isReadOnly())
-        return;
-    setSelText(source->text());
-    ensureCursorVisible();
 }
 
 } // namespace platform

@@ -133,6 +133,18 @@ public:
     // Position conversion between Text and the document.
     int toDocumentPosition(int textPos) const { return m_positions.toDocument(textPos); }
     int toTextPosition(int documentPos) const { return m_positions.toText(documentPos); }
+    // The text's own lines (a wrapped line is one line; the document may
+    // hold several in a paragraph, or one in several), counted from 0:
+    // how many, the one holding a document position, and the document
+    // range [start, end) of one (-1 when there is no such line).
+    int textLineCount() const { return m_positions.breakCount() + 1; }
+    int textLineOf(int documentPos) const { return m_positions.lineOf(documentPos); }
+    int textLineStart(int line) const { return m_positions.startOfLine(line); }
+    int textLineEnd(int line) const
+    {
+        const int start = m_positions.startOfLine(line);
+        return start < 0 ? -1 : m_positions.lineEnd(start);
+    }
 
     // The font a new document window's text uses.
     static QFont defaultTextFont();

@@ -84,6 +84,21 @@ int TextPositions::lineStart(int documentPos) const
     return k == 0 ? 0 : m_hard.at(k - 1) + 1;
 }
 
+std::vector<int> TextPositions::softSeparators(int from, int to) const
+{
+    std::vector<int> out;
+    for (PositionList::Reader r = m_soft.from(from); !r.atEnd() && r.position() < to; r.next())
+        out.push_back(r.position());
+    return out;
+}
+
+int TextPositions::startOfLine(int line) const
+{
+    if (line < 0 || line > breakCount())
+        return -1;
+    return line == 0 ? 0 : m_hard.at(size_t(line - 1)) + 1;
+}
+
 int TextPositions::lineEnd(int documentPos) const
 {
     const PositionList::Reader r = m_hard.from(documentPos);

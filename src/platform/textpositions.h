@@ -45,11 +45,16 @@ public:
 
     bool isSoftSeparator(int documentPos) const { return m_soft.contains(documentPos); }
     bool hasSoftSeparators() const { return !m_soft.empty(); }
+    // The soft separators in the document range [from, to), in order.
+    std::vector<int> softSeparators(int from, int to) const;
     // The document range of the line (between hard breaks) holding pos.
     int lineStart(int documentPos) const;
     int lineEnd(int documentPos) const;
     // The number of line breaks.
     int breakCount() const { return int(m_hard.size()); }
+    // The line (from 0) holding pos, and where a line starts (-1: none).
+    int lineOf(int documentPos) const { return int(m_hard.countBelow(documentPos)); }
+    int startOfLine(int line) const;
 
     // Converts Text positions that come mostly in ascending order, as the
     // colouring passes give them, at a small cost each.

@@ -493,6 +493,26 @@ private Q_SLOTS:
         QCOMPARE(colourAtText(*box, 0), 0x0000FFu);
         box->setSelStart(5);
         QVERIFY(box->SelBold() || [&] { box->setSelLength(1); return box->SelBold(); }());
+
+        // A line separator inside a paragraph is a line break of Text.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("{\\rtf1\\ansi a\\u8232?b\\par c}");
+        f.close();
+        box->LoadFile(path);
+        QCOMPARE(box->Text(), QStringLiteral("a\r\nb\r\nc"));
+        QCOMPARE(box->TextLength(), 7);
+        box->setSelStart(3);
+        box->setSelLength(4);
+        QCOMPARE(box->SelText(), QStringLiteral("b\r\nc"));
+
+        // Saved as rich text, every line of a plain file stays one line,
+        // however the control keeps them.
+        QTemporaryDir plainDir;
+        const QString text = QStringLiteral("line\r\n").repeated(3000) + longLine() + QStringLiteral("\r\nend");
+        auto plain = loadedBox(plainDir, text.toUtf8());
+        plain->SaveFile(path);
+        box->LoadFile(path);
+        QCOMPARE(box->Text(), text);
     }
 
     void findSemantics()
