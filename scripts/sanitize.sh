@@ -37,7 +37,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # objects through a base of another size: its check is left off for them
 # (the engine is not built with the sanitizers, so nothing of ours is
 # missed).
-engine=(tst_viewer tst_menuwalk)
+engine=(tst_viewer tst_menuwalk tst_install)
 plain=()
 withEngine=()
 for t in "${tests[@]}"; do

@@ -9,11 +9,12 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-tools-dev-tools
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
-  libgl-dev libhunspell-dev hunspell-en-us
-  xdg-utils desktop-file-utils shared-mime-info
+  libgl-dev libhunspell-dev libxcb1-dev hunspell-en-us
+  xdg-utils desktop-file-utils shared-mime-info appstream dpkg-dev
   xvfb xdotool poppler-utils fonts-dejavu-core openbox x11-utils
-  # The Script menu runs perl; a test runs a script that uses CGI.pm.
-  perl libcgi-pm-perl
+  # The Script menu runs perl and checks pages with HTML Tidy; a test runs a
+  # script that uses CGI.pm.
+  perl libtidy-dev libcgi-pm-perl
 )
 missing=()
 for p in "${packages[@]}"; do

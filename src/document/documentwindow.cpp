@@ -19,13 +19,12 @@
 #include <QMenu>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <optional>
 
 namespace document {
 
 using platform::ignoreErrors;
-using platform::twipsToPixelsX;
-using platform::twipsToPixelsY;
 
 namespace {
 
@@ -33,15 +32,12 @@ QLabel *makeLabel(QWidget *parent, const char *name, int l, int t, int w, int h)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(platform::twipsRect(l, t, w, h));
+    platform::setTwipsGeometry(label, l, t, w, h);
     label->setAutoFillBackground(true);
     label->setBackgroundRole(QPalette::Window);
     label->setForegroundRole(QPalette::WindowText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setContentsMargins(0, 0, 0, 0);
-    QFont f = label->font();
-    f.setPointSizeF(7.5);
-    label->setFont(f);
     return label;
 }
 
@@ -58,8 +54,7 @@ DocumentWindow::DocumentWindow(QWidget *parent) : QWidget(parent)
 
     rtfText = new platform::RichTextBox(this);
     rtfText->setObjectName(QStringLiteral("rtfText"));
-    rtfText->setGeometry(twipsToPixelsX(120), twipsToPixelsY(120), twipsToPixelsX(3000),
-                         twipsToPixelsY(1995));
+    platform::setTwipsGeometry(rtfText, 120, 120, 3000, 1995);
     rtfText->setAccessibleName(QStringLiteral("Document text"));
     setFocusProxy(rtfText);
     m_file = std::make_unique<FileModel>(rtfText);
@@ -71,7 +66,7 @@ DocumentWindow::DocumentWindow(QWidget *parent) : QWidget(parent)
     connect(rtfText, &platform::RichTextBox::KeyDown, this, &DocumentWindow::rtfText_QuickLinkKey);
 
     // Design client area 4680 by 3195 twips.
-    resize(twipsToPixelsX(4680), twipsToPixelsY(3195));
+    platform::layoutForm(this, 4680, 3195, false);
     Load();
 }
 
@@ -103,7 +98,7 @@ QMdiSubWindow *DocumentWindow::subWindow() const
 
 QSize DocumentWindow::sizeHint() const
 {
-    return QSize(twipsToPixelsX(4680), twipsToPixelsY(3195));
+    return QSize(platform::formX(this, 4680), platform::formY(this, 3195));
 }
 
 bool DocumentWindow::hasUnsavedEdits() const
@@ -147,22 +142,19 @@ void DocumentWindow::Load()
 void DocumentWindow::Resize()
 {
     // The three read-outs in a row along the top edge.
-    ignoreErrors([this] { filesize->move(twipsToPixelsX(4000), twipsToPixelsY(5)); });
-    ignoreErrors([this] { linetotal->move(twipsToPixelsX(1700), twipsToPixelsY(5)); });
-    ignoreErrors([this] { lblCurrLineNo->move(twipsToPixelsX(100), twipsToPixelsY(5)); });
+    ignoreErrors([this] { placeReadouts(); });
     // The text fills the rest; a window too small keeps the text where it
-    // was.
-    const float clientW = float(platform::pixelsToTwipsX(width()));
-    const float clientH = float(platform::pixelsToTwipsY(height()));
-    const float textW = clientW - 100.0f;
-    const float textH = clientH - 200.0f;
+    // was. Positions are the form's twips, scaled with its font.
+    const int top = std::max(platform::formY(this, 200), readoutsBottom());
+    const int textW = width() - platform::formX(this, 100);
+    const int textH = height() - top;
     if (textW < 0 || textH < 0)
         return;
-    rtfText->setGeometry(twipsToPixelsX(60), twipsToPixelsY(200), twipsToPixelsX(textW),
-                         twipsToPixelsY(textH));
-    if (textW - 400.0f < 0)
+    rtfText->setGeometry(platform::formX(this, 60), top, textW, textH);
+    const int margin = platform::pixelsToTwipsX(textW) - 400;
+    if (margin < 0)
         return;
-    ignoreErrors([&] { rtfText->setRightMargin(int(textW - 400.0f)); });
+    ignoreErrors([&] { rtfText->setRightMargin(margin); });
 }
 
 void DocumentWindow::resizeEvent(QResizeEvent *event)

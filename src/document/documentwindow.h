@@ -39,6 +39,10 @@ public:
 
     // Lays out the controls for the window's size.
     void Resize();
+    // Places the read-outs in their row, each clear of the one before it
+    // at its widest; and where the row ends below.
+    void placeReadouts();
+    int readoutsBottom() const;
 
     // The document's file: path, how its text is written, disk stamp.
     FileModel &file() { return *m_file; }

@@ -17,8 +17,6 @@
 namespace editing {
 
 using platform::ignoreErrors;
-using platform::twipsToPixelsX;
-using platform::twipsToPixelsY;
 
 namespace {
 } // namespace
@@ -33,24 +31,24 @@ FindForm::FindForm(QWidget *owner) : QDialog(owner, Qt::Dialog)
     setObjectName(QStringLiteral("frmlink"));
     setWindowTitle(QStringLiteral("Find"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(twipsToPixelsX(3165), twipsToPixelsY(1290));
 
     Label1 = new QLabel(QStringLiteral("Find What?"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(platform::twipsRect(120, 120, 855, 255));
+    platform::setTwipsGeometry(Label1, 120, 120, 855, 255);
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(platform::twipsRect(1080, 120, 1935, 285));
+    platform::setTwipsGeometry(Text1, 1080, 120, 1935, 285);
     Label1->setBuddy(Text1);
     Command3 = new QPushButton(QStringLiteral("&Find"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setGeometry(platform::twipsRect(120, 720, 735, 375));
+    platform::setTwipsGeometry(Command3, 120, 720, 735, 375);
     Command1 = new QPushButton(QStringLiteral("Find &Next"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(platform::twipsRect(1080, 720, 855, 375));
+    platform::setTwipsGeometry(Command1, 1080, 720, 855, 375);
     Command2 = new QPushButton(QStringLiteral("&Close"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setGeometry(platform::twipsRect(2160, 720, 855, 375));
+    platform::setTwipsGeometry(Command2, 2160, 720, 855, 375);
+    platform::layoutForm(this, 3165, 1290);
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
@@ -113,9 +111,10 @@ void FindForm::showFromQuickLink()
 
 void FindForm::placeForQuickLink()
 {
-    // Outer size 220 by 100 pixels at 300, 200.
+    // Outer size 220 by 100 pixels at 300, 200; the size is the design
+    // font's pixels, scaled with the form.
     const QSize frame = frameGeometry().size() - geometry().size();
-    setFixedSize(220 - frame.width(), 100 - frame.height());
+    setFixedSize(platform::formX(this, 220 * 15) - frame.width(), platform::formY(this, 100 * 15) - frame.height());
     move(300, 200);
 }
 

@@ -2,8 +2,11 @@
 
 #include "frame/mainwindow.h"
 #include "platform/documentloader.h"
+#include "platform/singleinstance.h"
+#include "platform/startupfeedback.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStringList>
 
 namespace app {
@@ -16,15 +19,46 @@ void nameApplication()
     QApplication::setDesktopFileName(QStringLiteral("quillet-lite"));
 }
 
+void serveLaterStarts(platform::SingleInstance &instance, frame::MainWindow &window)
+{
+    QObject::connect(&instance, &platform::SingleInstance::openRequested, &window,
+                     [&window](const QString &path) {
+                         window.openload(path);
+                         window.setWindowState((window.windowState() & ~Qt::WindowMinimized)
+                                               | Qt::WindowActive);
+                         window.show();
+                         window.raise();
+                         window.activateWindow();
+                     });
+    // A closing editor sends later starts on their own way.
+    QObject::connect(&window, &frame::MainWindow::closed, &instance, &platform::SingleInstance::close);
+    instance.listen();
+}
+
 int run(int argc, char **argv)
 {
+    // The desktop's launch feedback, which the X11 platform takes for the
+    // first window shown.
+    const QByteArray startupId = qgetenv("DESKTOP_STARTUP_ID");
     // No OpenGL at start-up: the page viewer's browser module sets up what
     // its engine needs when it is first loaded.
     QApplication application(argc, argv);
     nameApplication();
 
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const bool newInstance = !args.isEmpty() && args.first() == QLatin1String("--new-instance");
+    if (newInstance)
+        args.removeFirst();
     const QString commandLine = args.join(QLatin1Char(' '));
+    // The running editor gets the file by its full path, since its working
+    // folder isn't this one.
+    if (!newInstance && !commandLine.isEmpty()
+        && platform::SingleInstance::handOver(QDir::current().absoluteFilePath(commandLine))) {
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            platform::endStartupFeedback(startupId);
+        return 0;
+    }
+
     // Read and decode the named file on another core while the window is
     // being made.
     if (!commandLine.isEmpty())
@@ -34,6 +68,9 @@ int run(int argc, char **argv)
     frame::MainWindow window;
     QObject::connect(&window, &frame::MainWindow::closed, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // Starts during this one's start-up wait for it.
+    platform::SingleInstance instance;
+    serveLaterStarts(instance, window);
     window.startUp(commandLine);
     window.show();
     const int result = application.exec();

@@ -27,8 +27,12 @@ document::DocumentWindow *MainWindow::newdoc()
 
 void MainWindow::openload()
 {
+    openload(m_commandLine);
+}
+
+void MainWindow::openload(const QString &text)
+{
     using platform::ignoreErrors;
-    const QString text = m_commandLine;
     document::DocumentWindow *doc = nullptr;
     ignoreErrors([&] { doc = newdoc(); });
     if (!doc)

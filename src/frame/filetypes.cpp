@@ -231,6 +231,79 @@ QByteArray mimeAppsList(const QByteArray &existing, const QStringList &types)
     return out.toUtf8();
 }
 
+// The string-value escapes of the desktop entry format undone.
+QString unescapeValue(const QString &value)
+{
+    QString out;
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == value.size()) {
+            out += c;
+            continue;
+        }
+        const QChar e = value.at(++i);
+        out += e == QLatin1Char('s') ? QChar(QLatin1Char(' '))
+            : e == QLatin1Char('n')  ? QChar(QLatin1Char('\n'))
+            : e == QLatin1Char('t')  ? QChar(QLatin1Char('\t'))
+            : e == QLatin1Char('r')  ? QChar(QLatin1Char('\r'))
+                                     : e;
+    }
+    return out;
+}
+
+// The program a desktop entry starts, as a canonical path; empty when
+// its Exec line names none that exists.
+QString entryProgram(const QString &entryPath)
+{
+    QString exec;
+    bool inGroup = false;
+    for (const QString &raw : QString::fromUtf8(readAll(entryPath)).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inGroup = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (inGroup && eq > 0 && line.left(eq).trimmed() == QLatin1String("Exec")) {
+            exec = unescapeValue(line.mid(eq + 1).trimmed());
+            break;
+        }
+    }
+    // Its first argument, quoted or plain.
+    QString program;
+    if (exec.startsWith(QLatin1Char('"'))) {
+        for (int i = 1; i < exec.size() && exec.at(i) != QLatin1Char('"'); ++i) {
+            if (exec.at(i) == QLatin1Char('\\') && i + 1 < exec.size())
+                ++i;
+            program += exec.at(i);
+        }
+    } else {
+        program = exec.section(QLatin1Char(' '), 0, 0);
+    }
+    if (!program.isEmpty() && !program.contains(QLatin1Char('/')))
+        program = QStandardPaths::findExecutable(program);
+    return program.isEmpty() ? QString() : QFileInfo(program).canonicalFilePath();
+}
+
+QString thisProgram()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+}
+
+// Whether an entry of the system (not the user's own) starts a program,
+// as an installed copy's does.
+bool systemEntryStarts(const QString &program, const QString &dataHome)
+{
+    for (const QString &dir : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        if (QDir::cleanPath(dir) == QDir::cleanPath(dataHome))
+            continue;
+        const QString entry = dir + QLatin1String("/applications/") + kDesktopId;
+        if (QFileInfo::exists(entry) && entryProgram(entry) == program)
+            return true;
+    }
+    return false;
+}
+
 CacheUpdater &cacheUpdater()
 {
     static CacheUpdater updater;
@@ -268,8 +341,17 @@ void registerFileTypes()
     const QString mimeDir = dataHome + QLatin1String("/mime");
     const QString packagePath = mimeDir + QLatin1String("/packages/quillet-lite.xml");
 
-    // The desktop entry.
-    const bool entryWritten = writeIfChanged(appsDir + QLatin1Char('/') + kDesktopId, desktopEntry());
+    // The desktop entry: the system's when one starts this program (an
+    // installed copy), else one of the user's own. A user's entry under
+    // the same name that starts another copy (run from a build tree) would
+    // hide the system's, and goes.
+    const QString userEntry = appsDir + QLatin1Char('/') + kDesktopId;
+    const QString program = thisProgram();
+    bool entryWritten = false;
+    if (!systemEntryStarts(program, dataHome))
+        entryWritten = writeIfChanged(userEntry, desktopEntry());
+    else if (QFileInfo::exists(userEntry) && entryProgram(userEntry) != program)
+        entryWritten = QFile::remove(userEntry);
 
     // The file types: defined here only where the system has no glob for
     // them. Once defined here they stay, since the desktop then reports our

@@ -75,7 +75,9 @@ void tile(MainWindow *window, bool stacked)
     if (subs.isEmpty())
         return;
     arrangeIcons(window);
-    QRect area = mdi->viewport()->rect();
+    // The whole inside, not what scroll bars for the windows' present
+    // places leave of it: once tiled, nothing reaches past it.
+    QRect area(QPoint(0, 0), mdi->maximumViewportSize());
     // Leave the row of minimized windows free.
     for (QMdiSubWindow *sub : mdi->subWindowList()) {
         if (sub->isMinimized())
@@ -115,7 +117,7 @@ void tileVertically(MainWindow *window)
 void arrangeIcons(MainWindow *window)
 {
     QMdiArea *mdi = window->mdiArea();
-    const QRect area = mdi->viewport()->rect();
+    const QRect area(QPoint(0, 0), mdi->maximumViewportSize());
     int x = area.left();
     int y = -1;
     for (QMdiSubWindow *sub : mdi->subWindowList(QMdiArea::CreationOrder)) {

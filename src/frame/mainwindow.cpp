@@ -25,6 +25,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 
 namespace frame {
@@ -180,7 +181,29 @@ QMdiSubWindow *MainWindow::addChild(QWidget *widget)
     QMdiSubWindow *sub = m_mdi->addSubWindow(widget);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(windowIcon());
-    sub->resize(sub->sizeHint());
+    QSize size = sub->sizeHint();
+    if (qobject_cast<document::DocumentWindow *>(widget)) {
+        // A document window takes three quarters of the window area each
+        // way, as new child windows do by default, and never less than its
+        // design size; it stays inside the area where that allows.
+        const QSize area = m_mdi->maximumViewportSize();
+        size = size.expandedTo(area * 3 / 4).boundedTo(area).expandedTo(sub->minimumSizeHint());
+        // Each a title bar's height down and right of the last one, back
+        // at the top left corner where it would no longer fit.
+        QPoint at;
+        const QList<QMdiSubWindow *> before = m_mdi->subWindowList(QMdiArea::CreationOrder);
+        for (auto it = before.crbegin(); it != before.crend(); ++it) {
+            if (*it != sub && (*it)->isVisible() && !(*it)->isMinimized() && !(*it)->isMaximized()) {
+                const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+                at = (*it)->pos() + QPoint(step, step);
+                break;
+            }
+        }
+        if (at.x() + size.width() > area.width() || at.y() + size.height() > area.height())
+            at = QPoint();
+        sub->move(at);
+    }
+    sub->resize(size);
     return sub;
 }
 
@@ -255,7 +278,11 @@ void MainWindow::startUp(const QString &commandLine)
     // 2. Geometry.
     restoreGeometryFromStore();
     // 3. Caption.
-    setWindowTitle(QStringLiteral("Quillet (LT) v1.05"));
+    // "v" + major + "." + minor and revision run together: 1.0.5 is v1.05.
+    setWindowTitle(QStringLiteral("Quillet (LT) v%1.%2%3")
+                       .arg(QUILLET_VERSION_MAJOR)
+                       .arg(QUILLET_VERSION_MINOR)
+                       .arg(QUILLET_VERSION_REVISION));
     // 4. The command-line file.
     if (!m_commandLine.isEmpty())
         openload();

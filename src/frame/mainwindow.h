@@ -74,9 +74,11 @@ public:
     // An item of the Quick Link menu (loads the form that holds it).
     QAction *quickItem(const QString &name);
 
-    // New documents and the command-line open.
+    // New documents and the command-line open: of the start's own command
+    // line, or of the one another start handed over.
     document::DocumentWindow *newdoc();
     void openload();
+    void openload(const QString &commandLine);
     // The Quick Link menu's own counter of new windows; it lives as long
     // as the program, not as the form holding that menu.
     int &quickLinkCounter() { return m_quickLinkCounter; }

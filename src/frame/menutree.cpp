@@ -171,6 +171,7 @@ std::vector<MenuEntry> makeEntries()
     e.push_back(item(1, "mnuScriptRun", "&Run as CGI...", "F5", M));
     e.push_back(item(1, "mnuScriptRunAgain", "Run &Again", "Ctrl+F5", M));
     e.push_back(item(1, "mnuScriptStop", "&Stop", "", M | D));
+    e.push_back(item(1, "mnuScriptCheckOutput", "Check &Output", "", M | D));
     e.push_back(sep(1, M));
     e.push_back(item(1, "mnuScriptGoto", "&Go To Line...", "Ctrl+G", M));
     e.push_back(item(1, "mnuScriptLineNumbers", "Line &Numbers", "", M));

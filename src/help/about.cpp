@@ -22,8 +22,6 @@
 
 namespace help {
 
-using platform::twipsToPixelsX;
-using platform::twipsToPixelsY;
 
 namespace {
 
@@ -34,18 +32,18 @@ DialogRunner &runner()
 }
 
 
-QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &where)
+QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height)
 {
     auto *l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
     l->setTextFormat(Qt::PlainText);
     l->setWordWrap(true);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    l->setGeometry(where);
+    platform::setTwipsGeometry(l, left, top, width, height);
     return l;
 }
 
-QFrame *rule(QWidget *parent, const QRect &where, const QColor &colour)
+QFrame *rule(QWidget *parent, int top, const QColor &colour)
 {
     auto *line = new QFrame(parent);
     line->setObjectName(QStringLiteral("Line1"));
@@ -55,7 +53,7 @@ QFrame *rule(QWidget *parent, const QRect &where, const QColor &colour)
     QPalette p = line->palette();
     p.setColor(QPalette::WindowText, colour);
     line->setPalette(p);
-    line->setGeometry(where);
+    platform::setTwipsGeometry(line, 105, top, 5520, 15);
     return line;
 }
 
@@ -80,51 +78,51 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(twipsToPixelsX(5730), twipsToPixelsY(3780));
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setPixmap(QIcon(QStringLiteral(":/icons/quilex-48.png")).pixmap(32, 32));
-    picIcon->setGeometry(platform::twipsRect(240, 240, 540, 540));
+    platform::setTwipsGeometry(picIcon, 240, 240, 540, 540);
     picIcon->setAccessibleName(QStringLiteral("Quillet Lite icon"));
 
-    lblTitle = label(this, "lblTitle", QStringLiteral("Application Title"), platform::twipsRect(1050, 240, 4425, 480));
+    lblTitle = label(this, "lblTitle", QStringLiteral("Application Title"), 1050, 240, 4425, 480);
     QFont big = lblTitle->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     big.setBold(true);
     lblTitle->setFont(big);
-    lblVersion = label(this, "lblVersion", QStringLiteral("Version"), platform::twipsRect(1050, 780, 4425, 225));
+    lblVersion = label(this, "lblVersion", QStringLiteral("Version"), 1050, 780, 4425, 225);
     lblDescription = label(this, "lblDescription",
                            QStringLiteral("Quillet (Lite):\n"
                                           "Is to make it easier to edit and view perl and cgi scripts"),
-                           platform::twipsRect(1050, 1125, 4425, 810));
+                           1050, 1125, 4425, 810);
     Label1 = label(this, "Label1",
                    QStringLiteral("Thanks to everyone who tried the early versions and sent in "
                                   "their ideas and fixes."),
-                   platform::twipsRect(1050, 1995, 4425, 480));
-    Line1[0] = rule(this, platform::twipsRect(105, 2535, 5520, 15), QColor(0x80, 0x80, 0x80));
-    Line1[1] = rule(this, platform::twipsRect(105, 2550, 5520, 15), QColor(0xFF, 0xFF, 0xFF));
+                   1050, 1995, 4425, 480);
+    Line1[0] = rule(this, 2535, QColor(0x80, 0x80, 0x80));
+    Line1[1] = rule(this, 2550, QColor(0xFF, 0xFF, 0xFF));
     lblDisclaimer = label(this, "lblDisclaimer",
                           QStringLiteral("Warning: this program is protected by copyright law. "
                                          "Copying or passing it on, in whole or in part, without "
                                          "permission may be prosecuted."),
-                          platform::twipsRect(255, 2700, 3870, 945));
+                          255, 2700, 3870, 945);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(platform::twipsRect(4245, 2700, 1260, 375));
+    platform::setTwipsGeometry(cmdOK, 4245, 2700, 1260, 375);
     cmdOK->setDefault(true); // Enter; Escape closes the dialog as well
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(platform::twipsRect(4245, 3180, 1260, 375));
+    platform::setTwipsGeometry(cmdSysInfo, 4245, 3180, 1260, 375);
     cmdSysInfo->setAutoDefault(false);
-
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(this); });
 
     // Load.
     lblVersion->setText(versionText());
     lblTitle->setText(platform::appTitle());
+    platform::layoutForm(this, 5730, 3780);
+
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(this); });
 
     // Centred over the owner's window, kept on its screen. An owner that
     // isn't shown (the Find form holding the Quick Link menu) has no place

@@ -15,8 +15,6 @@
 
 namespace html {
 
-using platform::twipsToPixelsX;
-using platform::twipsToPixelsY;
 
 namespace {
 
@@ -29,7 +27,6 @@ Inserter::Inserter(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFi
     setObjectName(QStringLiteral("frminsert"));
     setWindowTitle(QStringLiteral("Quillet Inserter"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(twipsToPixelsX(3510), twipsToPixelsY(2070));
 
     Label1 = platform::placeTwips(new QLabel(QStringLiteral("This is the text you want to change"), this), "Label1", 240, 120,
                    2475, 195);
@@ -44,6 +41,7 @@ Inserter::Inserter(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFi
     Command2 = platform::placeTwips(new QPushButton(QStringLiteral("Get Text"), this), "Command2", 1200, 1440, 1095, 375);
     Command2->setAccessibleDescription(QStringLiteral("Put the document's selected text into the first box"));
     Command3 = platform::placeTwips(new QPushButton(QStringLiteral("&Close"), this), "Command3", 2520, 1440, 855, 375);
+    platform::layoutForm(this, 3510, 2070);
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Command1);

@@ -35,7 +35,7 @@ void previewHtml(PreviewForm form)
         frame::tileHorizontally(w);
     // 3. The text as the control holds it, saved or not, in its own
     // encoding; written whole or not at all.
-    const QString path = platform::programFile(QStringLiteral("\\preview.html"));
+    const QString path = platform::writableProgramFile(QStringLiteral("\\preview.html"));
     const QByteArray bytes = w->requireText().encodedText();
     QString error;
     if (!platform::writeFileAtomically(path, bytes, &error))
@@ -61,8 +61,11 @@ void showPreviewFile(PageViewer *viewer, const QString &path, const document::Do
 
 void showProgramPage(const QString &nameWithSeparator)
 {
-    const QString path = platform::programFile(nameWithSeparator);
-    // 1. A missing page is created empty; an existing one is left as it is.
+    QString path = platform::programFile(nameWithSeparator);
+    // 1. A missing page is created empty (where the program writes its
+    // files); an existing one is left as it is.
+    if (!QFileInfo::exists(path))
+        path = platform::writableProgramFile(nameWithSeparator);
     platform::ignoreErrors([&] {
         QFile file(path);
         if (file.open(QIODevice::ReadWrite))

@@ -17,8 +17,6 @@
 
 namespace html {
 
-using platform::twipsToPixelsX;
-using platform::twipsToPixelsY;
 
 namespace {
 
@@ -32,7 +30,6 @@ TagInserter::TagInserter(QWidget *owner)
     setObjectName(QStringLiteral("tagwiz"));
     setWindowTitle(QStringLiteral("Tag Inserter"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(twipsToPixelsX(5520), twipsToPixelsY(3105));
 
     Label1 = platform::placeTwips(new QLabel(QStringLiteral("Tag Name"), this), "Label1", 120, 120, 750, 195);
     Text1 = platform::placeTwips(new QLineEdit(this), "Text1", 960, 120, 3495, 285);
@@ -51,6 +48,7 @@ TagInserter::TagInserter(QWidget *owner)
     Command1->setAccessibleDescription(QStringLiteral("Put the document's selected text into the content box"));
     Command5 = platform::placeTwips(new QPushButton(QStringLiteral("Reset"), this), "Command5", 3480, 2640, 855, 375);
     Command3 = platform::placeTwips(new QPushButton(QStringLiteral("&Close"), this), "Command3", 4440, 2640, 975, 375);
+    platform::layoutForm(this, 5520, 3105);
 
     // Text1, rtf1, (Label1), Command2, Command3, Command1, Command4, Command5.
     setTabOrder(Text1, rtf1);

@@ -1,6 +1,7 @@
 #include "platform/browser.h"
 
 #include "platform/localsite.h"
+#include "platform/programfolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -90,7 +91,7 @@ QString pathOf(const QUrl &url)
 
 QString BrowserControl::modulePath()
 {
-    return QCoreApplication::applicationDirPath() + QLatin1String("/quilex_browser.so");
+    return moduleFolder() + QLatin1String("/quilex_browser.so");
 }
 
 bool BrowserControl::engineLoaded()

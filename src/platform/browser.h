@@ -36,12 +36,13 @@ struct LocalResponse
 // The embedded web browser of the page viewer.
 //
 // The engine (Qt WebEngine) is large and slow to load, so the editor does
-// not link it: it lives in the module "quilex_browser.so" beside the
-// executable, loaded the first time a BrowserControl is made. The module
-// gives a widget that navigates, tells its location name and signals a
-// finished load; this class talks to it through Qt's meta-object calls
-// only, so the module needs nothing from the editor. When the module is
-// missing or cannot load, a plain rich-text viewer stands in for it.
+// not link it: it lives in the module "quilex_browser.so" in the
+// program's module folder (platform/programfolder.h), loaded the first
+// time a BrowserControl is made. The module gives a widget that
+// navigates, tells its location name and signals a finished load; this
+// class talks to it through Qt's meta-object calls only, so the module
+// needs nothing from the editor. When the module is missing or cannot
+// load, a plain rich-text viewer stands in for it.
 class BrowserControl : public QWidget
 {
     Q_OBJECT
@@ -83,7 +84,7 @@ public:
 
     // Whether the engine module has been loaded into this process.
     static bool engineLoaded();
-    // The module's file, beside the executable.
+    // The module's file, in the program's module folder.
     static QString modulePath();
 
 Q_SIGNALS:

@@ -34,7 +34,7 @@ QProcessEnvironment cgiEnvironment(const CgiRequest &request, const CgiScript &s
     const bool post = request.method == "POST";
     env.insert(QStringLiteral("GATEWAY_INTERFACE"), QStringLiteral("CGI/1.1"));
     env.insert(QStringLiteral("SERVER_PROTOCOL"), QStringLiteral("HTTP/1.1"));
-    env.insert(QStringLiteral("SERVER_SOFTWARE"), QStringLiteral("Quillet-Lite/1.05"));
+    env.insert(QStringLiteral("SERVER_SOFTWARE"), QStringLiteral("Quillet-Lite/" QUILLET_VERSION));
     env.insert(QStringLiteral("SERVER_NAME"), QStringLiteral("localhost"));
     env.insert(QStringLiteral("SERVER_PORT"), QStringLiteral("80"));
     env.insert(QStringLiteral("REQUEST_METHOD"), QString::fromLatin1(request.method));

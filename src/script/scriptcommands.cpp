@@ -121,6 +121,10 @@ void registerScriptCommands()
         if (doc)
             wb->run(doc, false);
     });
+    frame::addCommand(QStringLiteral("mnuScriptCheckOutput"), [](Tree) {
+        if (Workbench *wb = Workbench::of(frame::frmMain(), false))
+            wb->checkOutput();
+    });
     frame::addCommand(QStringLiteral("mnuScriptStop"), [](Tree) {
         if (Workbench *wb = Workbench::of(frame::frmMain(), false))
             wb->stop();

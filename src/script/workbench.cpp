@@ -7,15 +7,21 @@
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
+#include "script/htmlcheck.h"
 #include "script/linenumbers.h"
 #include "script/perl.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <memory>
 
 namespace script {
 
@@ -162,8 +168,16 @@ void Workbench::checkSyntax(document::DocumentWindow *doc)
         return;
     const CgiScript script = scriptOf(doc);
     const QByteArray text = doc->rtfText->encodedText();
+    ++m_checkGeneration;
+    m_checkDoc = doc;
+    m_checkName = script.name;
+    if (isHtmlDocument(script.name, text)) {
+        // A page has its own check; a perl check still running is dropped.
+        m_check->stop();
+        checkPage(text, doc->rtfText->fileFormat().encoding == platform::TextFileFormat::Utf8, script.name, doc);
+        return;
+    }
     const Shebang shebang = parseShebang(text);
-
     ProcessSpec spec;
     spec.program = findPerl();
     spec.arguments << QStringLiteral("-c") << QStringLiteral("-w") << perlSwitches(shebang);
@@ -174,38 +188,99 @@ void Workbench::checkSyntax(document::DocumentWindow *doc)
     spec.workingDirectory = workingFolder(script);
     spec.environment = QProcessEnvironment::systemEnvironment();
     spec.timeoutMs = timeoutSeconds() * 1000;
-    m_checkDoc = doc;
-    m_checkName = script.name;
+    delete m_pageCheck;
+    m_pageCheck = nullptr;
     if (spec.program.isEmpty()) {
-        ScriptOutput *out = scriptOutput();
-        out->clear();
-        out->addRow(note(QStringLiteral("perl was not found on the search path (PATH)."), script.name));
-        out->present();
+        showCheck({note(QStringLiteral("perl was not found on the search path (PATH)."), script.name)}, doc);
         return;
     }
+    m_perlGeneration = m_checkGeneration;
     m_check->start(spec);
+}
+
+void Workbench::checkOutput()
+{
+    if (m_lastOutput.mimeType.isEmpty())
+        return;
+    ++m_checkGeneration;
+    m_check->stop();
+    m_checkDoc.clear();
+    m_checkName = QStringLiteral("CGI output of %1").arg(QFileInfo(m_lastOutput.name).fileName());
+    const QByteArray mime = m_lastOutput.mimeType.toLower();
+    if (!mime.startsWith("text/html") && !mime.startsWith("application/xhtml")) {
+        delete m_pageCheck;
+        m_pageCheck = nullptr;
+        showCheck({note(QStringLiteral("The last output is %1, not HTML.").arg(QString::fromLatin1(m_lastOutput.mimeType)),
+                        m_checkName)},
+                  nullptr);
+        return;
+    }
+    const bool utf8 = !mime.contains("charset=") || mime.contains("charset=utf-8") || mime.contains("charset=\"utf-8\"");
+    checkPage(m_lastOutput.body, utf8, m_checkName, nullptr);
+}
+
+void Workbench::checkPage(const QByteArray &bytes, bool utf8, const QString &name, document::DocumentWindow *doc)
+{
+    // HTML Tidy works on a pool thread; a check that a later one replaced
+    // is dropped with its watcher, and its result goes nowhere.
+    delete m_pageCheck;
+    auto promise = std::make_shared<QPromise<HtmlCheck>>();
+    promise->start();
+    m_pageCheck = new QFutureWatcher<HtmlCheck>(this);
+    QFutureWatcher<HtmlCheck> *watcher = m_pageCheck;
+    const QPointer<document::DocumentWindow> target(doc);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, name, target] {
+        const HtmlCheck found = watcher->future().result();
+        watcher->deleteLater();
+        m_pageCheck = nullptr;
+        std::vector<OutputRow> rows;
+        rows.reserve(size_t(found.messages.size()) + 1);
+        for (const HtmlMessage &m : found.messages) {
+            OutputRow row = note(m.text, name);
+            row.line = m.line;
+            row.column = m.column;
+            row.document = target;
+            rows.push_back(row);
+        }
+        if (found.more > 0)
+            rows.push_back(note(QStringLiteral("%1 more not listed.").arg(plural(found.more, "message", "messages")), name));
+        if (rows.empty())
+            rows.push_back(note(name + QStringLiteral(": no warnings or errors were found."), name));
+        showCheck(rows, target.data());
+    });
+    watcher->setFuture(promise->future());
+    QThreadPool::globalInstance()->start([promise, bytes, utf8] {
+        promise->addResult(checkHtml(bytes, utf8));
+        promise->finish();
+    });
 }
 
 void Workbench::checkFinishedWith(const ProcessResult &result)
 {
-    ScriptOutput *out = scriptOutput();
-    out->clear();
-    document::DocumentWindow *doc = m_checkDoc.data();
+    if (m_perlGeneration != m_checkGeneration)
+        return; // a later check took its place
     std::vector<OutputRow> rows;
     if (!result.started) {
         rows.push_back(note(QStringLiteral("perl could not be started: ") + result.startError, m_checkName));
     } else {
         const QString messages = nameMessages(
             QString::fromUtf8(result.output) + QString::fromUtf8(result.errors), m_checkName);
-        rows = messageRows(messages, m_checkName, doc);
+        rows = messageRows(messages, m_checkName, m_checkDoc.data());
         if (result.timedOut)
             rows.push_back(note(QStringLiteral("The check was stopped after %1.")
                                     .arg(plural(timeoutSeconds(), "second", "seconds")),
                                 m_checkName));
     }
+    showCheck(rows, m_checkDoc.data());
+}
+
+void Workbench::showCheck(const std::vector<OutputRow> &rows, document::DocumentWindow *doc)
+{
+    ScriptOutput *out = scriptOutput();
+    out->clear();
     QSet<int> marks;
     for (const OutputRow &r : rows) {
-        if (r.document == doc && r.line > 0)
+        if (doc && r.document == doc && r.line > 0)
             marks.insert(r.line);
     }
     if (doc) {
@@ -413,8 +488,11 @@ void Workbench::runFinishedWith(const ProcessResult &result)
     }
     if (followed)
         return;
-    if (!response.mimeType.isEmpty())
+    if (!response.mimeType.isEmpty()) {
         m_lastOutput = LastOutput{name, response.mimeType, response.body};
+        if (QAction *item = m_window->menuItem(QStringLiteral("mnuScriptCheckOutput")))
+            item->setEnabled(true);
+    }
     out->addRows(rows);
     out->present();
     deliver(run, response);

@@ -3,9 +3,11 @@
 #include "platform/browser.h"
 #include "platform/ui.h"
 #include "script/cgi.h"
+#include "script/htmlcheck.h"
 #include "script/outputdock.h"
 #include "script/scriptprocess.h"
 
+#include <QFutureWatcher>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -32,10 +34,12 @@ class Workbench : public QObject
 public:
     static Workbench *of(frame::MainWindow *window, bool create = true);
 
-    // Compiles the document's current text; a check still running is
-    // dropped.
+    // Compiles the document's current text (a page: checks its HTML); a
+    // check still running is dropped.
     void checkSyntax(document::DocumentWindow *doc);
-    bool isChecking() const { return m_check->isRunning(); }
+    // Checks the HTML of the last run's output.
+    void checkOutput();
+    bool isChecking() const { return m_check->isRunning() || m_pageCheck; }
 
     // Runs the document's current text as a CGI program with the request
     // the dialog gives (ask) or the one it was last run with.
@@ -87,6 +91,8 @@ private:
     void runFinishedWith(const ProcessResult &result);
     void deliver(const Run &run, const platform::LocalResponse &response);
     void checkFinishedWith(const ProcessResult &result);
+    void checkPage(const QByteArray &bytes, bool utf8, const QString &name, document::DocumentWindow *doc);
+    void showCheck(const std::vector<OutputRow> &rows, document::DocumentWindow *doc);
     void setStopEnabled(bool on);
     CookieJar &jarFor(html::PageViewer *viewer);
 
@@ -95,6 +101,9 @@ private:
     ScriptProcess *m_runProcess;
     QPointer<document::DocumentWindow> m_checkDoc;
     QString m_checkName;
+    int m_checkGeneration = 0;
+    int m_perlGeneration = 0;
+    QFutureWatcher<HtmlCheck> *m_pageCheck = nullptr;
     Run m_run;
     QHash<const document::DocumentWindow *, platform::CgiRunRequest> m_requests;
     QHash<const document::DocumentWindow *, QSet<int>> m_marks;

@@ -23,8 +23,6 @@
 namespace tools {
 
 using platform::ignoreErrors;
-using platform::twipsToPixelsX;
-using platform::twipsToPixelsY;
 
 namespace {
 
@@ -149,27 +147,26 @@ DeskLink::DeskLink(QWidget *owner) : QDialog(owner, Qt::Dialog)
     setWindowTitle(QStringLiteral("Find And Start Program"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
-    setFixedSize(twipsToPixelsX(5805), twipsToPixelsY(3195));
 
     Label1 = new QLabel(QStringLiteral("Click File Name You Want To Run"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(platform::twipsRect(120, 120, 5565, 255));
+    platform::setTwipsGeometry(Label1, 120, 120, 5565, 255);
 
     Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
     Drive1->setAccessibleName(QStringLiteral("Drive"));
     Drive1->setAccessibleDescription(QStringLiteral("The volume whose folders are listed"));
-    Drive1->setGeometry(platform::twipsRect(120, 480, 2655, 315));
+    platform::setTwipsGeometry(Drive1, 120, 480, 2655, 315);
 
     Dir1 = new FolderList(this);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     Dir1->setAccessibleName(QStringLiteral("Folders"));
     Dir1->setAccessibleDescription(QStringLiteral("Enter opens a folder"));
-    Dir1->setGeometry(platform::twipsRect(120, 900, 2655, 2175));
+    platform::setTwipsGeometry(Dir1, 120, 900, 2655, 2175);
 
     File1 = new ProgramList(this);
     File1->setObjectName(QStringLiteral("File1"));
-    File1->setGeometry(platform::twipsRect(2880, 480, 2805, 2220));
+    platform::setTwipsGeometry(File1, 2880, 480, 2805, 2220);
     Label1->setBuddy(File1);
     platform::nameAfterLabel(File1, Label1);
     File1->setAccessibleDescription(QStringLiteral("The programs in the folder; Enter starts one"));
@@ -179,7 +176,8 @@ DeskLink::DeskLink(QWidget *owner) : QDialog(owner, Qt::Dialog)
     Label2->setFlat(true);
     Label2->setAutoDefault(false);
     Label2->setCursor(Qt::PointingHandCursor);
-    Label2->setGeometry(platform::twipsRect(2880, 2790, 2805, 315));
+    platform::setTwipsGeometry(Label2, 2880, 2790, 2805, 315);
+    platform::layoutForm(this, 5805, 3195);
 
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, File1);

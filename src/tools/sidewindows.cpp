@@ -153,7 +153,7 @@ SideWindow *SideWindow::open(Kind kind)
 
 QString SideWindow::contentFile() const
 {
-    return platform::programFile(QString::fromLatin1(design(m_kind).file));
+    return platform::writableProgramFile(QString::fromLatin1(design(m_kind).file));
 }
 
 void SideWindow::load()

@@ -49,14 +49,24 @@ private Q_SLOTS:
         QCOMPARE(two->objectName(), QStringLiteral("frmDocument"));
         QCOMPARE(two->rtfText->objectName(), QStringLiteral("rtfText"));
         // The read-outs in a row along the top edge.
-        QCOMPARE(two->lblCurrLineNo->pos(), QPoint(platform::twipsToPixelsX(100), platform::twipsToPixelsY(5)));
-        QCOMPARE(two->linetotal->pos(), QPoint(platform::twipsToPixelsX(1700), platform::twipsToPixelsY(5)));
-        QCOMPARE(two->filesize->pos(), QPoint(platform::twipsToPixelsX(4000), platform::twipsToPixelsY(5)));
+        // The read-outs in a row along the top edge, left to right, at
+        // least at their design places (further right where the one before
+        // needs the room), the text below them.
+        const int top = platform::formY(two, 5);
+        QCOMPARE(two->lblCurrLineNo->pos(), QPoint(platform::formX(two, 100), top));
+        QCOMPARE(two->linetotal->y(), top);
+        QCOMPARE(two->filesize->y(), top);
+        QVERIFY(two->linetotal->x() >= platform::formX(two, 1700));
+        QVERIFY(two->filesize->x() >= platform::formX(two, 4000));
+        QVERIFY(two->filesize->x() > two->linetotal->x());
         QVERIFY(two->filesize->isVisible());
         const QRect r = two->rtfText->geometry();
-        QCOMPARE(r.topLeft(), QPoint(platform::twipsToPixelsX(60), platform::twipsToPixelsY(200)));
-        QVERIFY(qAbs(r.width() - (two->width() - platform::twipsToPixelsX(100))) <= 1);
-        QCOMPARE(two->rtfText->RightMargin(), platform::pixelsToTwipsX(two->width()) - 100 - 400);
+        QCOMPARE(r.left(), platform::formX(two, 60));
+        QVERIFY(r.top() >= platform::formY(two, 200));
+        QVERIFY(r.top() >= top + two->linetotal->fontMetrics().height());
+        QCOMPARE(r.right(), two->width() - platform::formX(two, 100) + r.left() - 1);
+        QCOMPARE(r.bottom(), two->height() - 1);
+        QCOMPARE(two->rtfText->RightMargin(), platform::pixelsToTwipsX(r.width()) - 400);
         // The document-only menus are back.
         QVERIFY(f.item("mnuhtmltags")->isVisible());
         QVERIFY(f.item("mnuedit")->isVisible());
@@ -72,14 +82,33 @@ private Q_SLOTS:
         QVERIFY(f.item("mnuhtmltags")->isVisible());
     }
 
+    void newWindowFitsItsMainWindow()
+    {
+        EditorFixture f;
+        f.window()->resize(1400, 1000);
+        QMdiArea *mdi = f.window()->mdiArea();
+        const QSize area = mdi->maximumViewportSize();
+        QRect last;
+        for (int i = 0; i < 6; ++i) {
+            const QRect r = f.newDocument()->subWindow()->geometry();
+            QVERIFY2(r.width() >= area.width() * 3 / 4 && r.height() >= area.height() * 3 / 4,
+                     "three quarters of a large window area");
+            // Cascaded, and never out of the area.
+            QVERIFY(QRect(QPoint(0, 0), area).contains(r));
+            QVERIFY(i == 0 || r.topLeft() != last.topLeft());
+            last = r;
+        }
+    }
+
     void windowTooSmallKeepsTheText()
     {
         EditorFixture f;
         DocumentWindow *doc = f.newDocument();
         const QRect before = doc->rtfText->geometry();
+        const QPoint readout = doc->linetotal->pos();
         doc->resize(platform::twipsToPixelsX(90), platform::twipsToPixelsY(150));
         QCOMPARE(doc->rtfText->geometry(), before);
-        QCOMPARE(doc->linetotal->pos(), QPoint(platform::twipsToPixelsX(1700), platform::twipsToPixelsY(5)));
+        QCOMPARE(doc->linetotal->pos(), readout);
     }
 
     void closeWithoutMarkerAsksNothing()

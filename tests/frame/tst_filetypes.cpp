@@ -40,7 +40,7 @@ class TestFileTypes : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_root;
-    QByteArray m_oldData, m_oldConfig;
+    QByteArray m_oldData, m_oldConfig, m_oldDirs;
     QStringList m_updates; // "tool folder" per cache update asked for
 
     QString data(const QString &name) const { return m_root->path() + QStringLiteral("/data/") + name; }
@@ -55,6 +55,7 @@ private Q_SLOTS:
         testenv::isolate();
         m_oldData = qgetenv("XDG_DATA_HOME");
         m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+        m_oldDirs = qgetenv("XDG_DATA_DIRS");
     }
 
     void init()
@@ -75,6 +76,7 @@ private Q_SLOTS:
     {
         qputenv("XDG_DATA_HOME", m_oldData);
         qputenv("XDG_CONFIG_HOME", m_oldConfig);
+        qputenv("XDG_DATA_DIRS", m_oldDirs);
         platform::setProgramFolder(QString());
         frame::setCacheUpdater(nullptr);
     }
@@ -137,6 +139,32 @@ private Q_SLOTS:
         QCOMPARE(inode(packageFile()), before[1]);
         QCOMPARE(inode(listFile()), before[2]);
         QCOMPARE(m_updates, QStringList{QStringLiteral("update-desktop-database ") + data("applications")});
+    }
+
+    // An installed copy's own entry serves: no second one for the user,
+    // and one left by a copy run elsewhere (that would hide it) goes.
+    void installedEntryServes()
+    {
+        const QString system = m_root->path() + QStringLiteral("/system");
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(system));
+        // The installed entry names the program as it is found on PATH.
+        QVERIFY(QDir().mkpath(m_root->path() + QStringLiteral("/bin")));
+        QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), m_root->path() + QStringLiteral("/bin/quilex")));
+        PathOverride path(m_root->path() + QStringLiteral("/bin"));
+        writeFile(system + QStringLiteral("/applications/quillet-lite.desktop"),
+                  "[Desktop Entry]\nType=Application\nName=Quillet Lite\nExec=quilex %f\n");
+        writeFile(desktopFile(), "[Desktop Entry]\nType=Application\nName=Quillet Lite\nExec=/elsewhere/quilex %f\n");
+        frame::registerFileTypes();
+        QVERIFY(!QFileInfo::exists(desktopFile()));
+        QVERIFY(readFile(listFile()).contains("[Default Applications]\napplication/x-perl=quillet-lite.desktop\n"
+                                              "application/x-cgi=quillet-lite.desktop\n"));
+        QCOMPARE(m_updates.first(), QStringLiteral("update-desktop-database ") + data("applications"));
+
+        // An entry that starts another program is not this copy's.
+        writeFile(system + QStringLiteral("/applications/quillet-lite.desktop"),
+                  "[Desktop Entry]\nType=Application\nName=Quillet Lite\nExec=\"/opt/other copy/quilex\" %f\n");
+        frame::registerFileTypes();
+        QVERIFY(readFile(desktopFile()).contains("Exec=" + QFile::encodeName(QCoreApplication::applicationFilePath())));
     }
 
     void otherEntriesKept()

@@ -157,6 +157,7 @@ mnuScript|&Script||
  mnuScriptRun|&Run as CGI...|F5|
  mnuScriptRunAgain|Run &Again|Ctrl+F5|
  mnuScriptStop|&Stop||D
+ mnuScriptCheckOutput|Check &Output||D
  -|||
  mnuScriptGoto|&Go To Line...|Ctrl+G|
  mnuScriptLineNumbers|Line &Numbers||

@@ -24,6 +24,7 @@
 #include <QMdiSubWindow>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <new>
@@ -218,14 +219,21 @@ private Q_SLOTS:
         QFETCH(bool, documents);
         const frame::Tree tree = quickLink ? frame::Tree::QuickLink : frame::Tree::Main;
         EditorFixture f;
+        QTimer watchdog; // a modal dialog outside the scripted Ui would block a pick
         // The about box is the one modal window that asks nothing: shown,
-        // then closed as its OK would.
-        help::setAboutRunner([](QDialog &box) {
+        // then closed as its OK would (the watchdog doesn't count it, however
+        // long the events it waits for take).
+        help::setAboutRunner([&watchdog](QDialog &box) {
+            const bool watching = watchdog.isActive();
+            watchdog.stop();
             box.show();
             QCoreApplication::processEvents();
             box.accept();
+            if (watching)
+                watchdog.start();
             return int(QDialog::Accepted);
         });
+        const auto forgetRunner = qScopeGuard([] { help::setAboutRunner(nullptr); });
         const QString script = f.scratch(QStringLiteral("walk.cgi"));
         writeFile(script, "#!/usr/bin/perl\nprint \"<b>$x</b>\\n\"; # note\n");
         // Whatever runs a program or opens an address finds one to record.
@@ -262,7 +270,6 @@ private Q_SLOTS:
         const QStringList names = itemNames(quickLink ? f.window()->frmlink()->quickLinkMenus() : f.window()->menus());
         QVERIFY(names.contains(QStringLiteral("mnuFileExit")));
         Tidier tidier;
-        QTimer watchdog; // a modal dialog outside the scripted Ui would block a pick
         QObject::connect(&watchdog, &QTimer::timeout, [&] { tidier.tidy(); });
         watchdog.start(250);
         QStringList picked, unreachable;

@@ -22,9 +22,10 @@
 using html::Inserter;
 
 namespace {
-QRect twips(int l, int t, int w, int h)
+// A rectangle in the form's design twips, scaled as the form is.
+QRect twips(const QWidget *form, int l, int t, int w, int h)
 {
-    return platform::twipsRect(l, t, w, h);
+    return platform::formRect(form, l, t, w, h);
 }
 
 void flushDeletes()
@@ -73,16 +74,16 @@ private Q_SLOTS:
         QVERIFY(in->windowFlags() & Qt::Tool);
         QVERIFY(in->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
         QCOMPARE(in->minimumSize(), in->maximumSize());
-        QCOMPARE(in->size(), twips(0, 0, 3510, 2070).size());
+        QCOMPARE(in->size(), twips(in, 0, 0, 3510, 2070).size());
         QCOMPARE(in->Label1->text(), QStringLiteral("This is the text you want to change"));
         QCOMPARE(in->Label2->text(), QStringLiteral("Enter What you want it to be changed to"));
-        QCOMPARE(in->Label1->geometry(), twips(240, 120, 2475, 195));
-        QCOMPARE(in->Text1->geometry(), twips(120, 360, 3255, 285));
-        QCOMPARE(in->Label2->geometry(), twips(240, 720, 2880, 195));
-        QCOMPARE(in->Text2->geometry(), twips(120, 960, 3255, 285));
-        QCOMPARE(in->Command1->geometry(), twips(120, 1440, 855, 375));
-        QCOMPARE(in->Command2->geometry(), twips(1200, 1440, 1095, 375));
-        QCOMPARE(in->Command3->geometry(), twips(2520, 1440, 855, 375));
+        QCOMPARE(in->Label1->geometry(), twips(in, 240, 120, 2475, 195));
+        QCOMPARE(in->Text1->geometry(), twips(in, 120, 360, 3255, 285));
+        QCOMPARE(in->Label2->geometry(), twips(in, 240, 720, 2880, 195));
+        QCOMPARE(in->Text2->geometry(), twips(in, 120, 960, 3255, 285));
+        QCOMPARE(in->Command1->geometry(), twips(in, 120, 1440, 855, 375));
+        QCOMPARE(in->Command2->geometry(), twips(in, 1200, 1440, 1095, 375));
+        QCOMPARE(in->Command3->geometry(), twips(in, 2520, 1440, 855, 375));
         QCOMPARE(in->Command1->text(), QStringLiteral("Insert"));
         QCOMPARE(in->Command2->text(), QStringLiteral("Get Text"));
         QCOMPARE(in->Command3->text(), QStringLiteral("&Close"));

@@ -21,9 +21,10 @@
 using html::TagInserter;
 
 namespace {
-QRect twips(int l, int t, int w, int h)
+// A rectangle in the form's design twips, scaled as the form is.
+QRect twips(const QWidget *form, int l, int t, int w, int h)
 {
-    return platform::twipsRect(l, t, w, h);
+    return platform::formRect(form, l, t, w, h);
 }
 
 void flushDeletes()
@@ -68,16 +69,16 @@ private Q_SLOTS:
         QVERIFY(t->windowFlags() & Qt::Tool);
         QVERIFY(t->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
         QCOMPARE(t->minimumSize(), t->maximumSize());
-        QCOMPARE(t->size(), twips(0, 0, 5520, 3105).size());
+        QCOMPARE(t->size(), twips(t, 0, 0, 5520, 3105).size());
         QCOMPARE(t->Label1->text(), QStringLiteral("Tag Name"));
-        QCOMPARE(t->Label1->geometry(), twips(120, 120, 750, 195));
-        QCOMPARE(t->Text1->geometry(), twips(960, 120, 3495, 285));
-        QCOMPARE(t->rtf1->geometry(), twips(0, 480, 5415, 2055));
-        QCOMPARE(t->Command2->geometry(), twips(120, 2640, 975, 375));
-        QCOMPARE(t->Command4->geometry(), twips(1200, 2640, 1095, 375));
-        QCOMPARE(t->Command1->geometry(), twips(2400, 2640, 975, 375));
-        QCOMPARE(t->Command5->geometry(), twips(3480, 2640, 855, 375));
-        QCOMPARE(t->Command3->geometry(), twips(4440, 2640, 975, 375));
+        QCOMPARE(t->Label1->geometry(), twips(t, 120, 120, 750, 195));
+        QCOMPARE(t->Text1->geometry(), twips(t, 960, 120, 3495, 285));
+        QCOMPARE(t->rtf1->geometry(), twips(t, 0, 480, 5415, 2055));
+        QCOMPARE(t->Command2->geometry(), twips(t, 120, 2640, 975, 375));
+        QCOMPARE(t->Command4->geometry(), twips(t, 1200, 2640, 1095, 375));
+        QCOMPARE(t->Command1->geometry(), twips(t, 2400, 2640, 975, 375));
+        QCOMPARE(t->Command5->geometry(), twips(t, 3480, 2640, 855, 375));
+        QCOMPARE(t->Command3->geometry(), twips(t, 4440, 2640, 975, 375));
         QCOMPARE(t->Command2->text(), QStringLiteral("&Insert Tag"));
         QCOMPARE(t->Command4->text(), QStringLiteral("Comments"));
         QCOMPARE(t->Command1->text(), QStringLiteral("Get Text"));

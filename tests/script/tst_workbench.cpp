@@ -72,17 +72,11 @@ int rowWith(const QString &text)
     return -1;
 }
 
-bool waitFor(script::Workbench *wb, void (script::Workbench::*signal)())
-{
-    QSignalSpy spy(wb, signal);
-    return spy.wait(kRunTimeout);
-}
-
 bool check(EditorFixture &f)
 {
     script::Workbench *wb = script::Workbench::of(f.window());
     QSignalSpy spy(wb, &script::Workbench::checkFinished);
-    return f.trigger("mnuScriptCheck") && spy.wait(kRunTimeout);
+    return f.trigger("mnuScriptCheck") && (spy.count() > 0 || spy.wait(kRunTimeout));
 }
 
 bool run(EditorFixture &f, const platform::CgiRunRequest &request, const char *item = "mnuScriptRun")
@@ -91,7 +85,7 @@ bool run(EditorFixture &f, const platform::CgiRunRequest &request, const char *i
     QSignalSpy spy(wb, &script::Workbench::runFinished);
     if (qstrcmp(item, "mnuScriptRun") == 0)
         f.ui.cgiRun(request);
-    return f.trigger(item) && spy.wait(kRunTimeout);
+    return f.trigger(item) && (spy.count() > 0 || spy.wait(kRunTimeout));
 }
 
 platform::CgiRunRequest get(const QString &query = QString())
@@ -421,6 +415,57 @@ private Q_SLOTS:
         QCOMPARE(result.errors, QByteArray(10, 'e'));
         QVERIFY(result.errorsCut);
         QCOMPARE(result.exitCode, 0);
+    }
+
+    void htmlCheckListsSpotsWithoutChangingText()
+    {
+        EditorFixture f;
+        // Untitled: a page by its first character.
+        document::DocumentWindow *doc = f.newDocument(QStringLiteral(
+            "<!DOCTYPE html>\n<html><head><title>t</title></head>\n<body>\n"
+            "  <table><tr><td>a</td></tr>\n<p>after</p>\n</body></html>\n"));
+        const QString text = doc->rtfText->Text();
+        script::Workbench *wb = script::Workbench::of(f.window());
+        QSignalSpy spy(wb, &script::Workbench::checkFinished);
+        f.item("mnuScriptCheck")->trigger();
+        QVERIFY(wb->isChecking()); // in the background
+        QVERIFY(spy.wait(kRunTimeout));
+        QCOMPARE(doc->rtfText->Text(), text);
+        const int row = rowWith(QStringLiteral("missing </table>"));
+        QVERIFY2(row >= 0, qPrintable(rowTexts().join('\n')));
+        QCOMPARE(output()->row(row).line, 4);
+        QCOMPARE(output()->row(row).column, 3);
+        QCOMPARE(output()->row(row).file, doc->caption());
+        QVERIFY(!output()->lstScriptOutput->isColumnHidden(script::OutputModel::Col));
+        f.newDocument(QStringLiteral("other"));
+        QVERIFY(output()->activateRow(row));
+        QCOMPARE(f.activeDocument(), doc);
+        QCOMPARE(doc->rtfText->SelStart(), script::lineStart(*doc->rtfText, 4) + 2);
+        QCOMPARE(doc->rtfText->SelText(), QStringLiteral("<table>"));
+
+        doc->rtfText->setText(QStringLiteral("<!DOCTYPE html>\n<html><head><title>t</title></head><body><p>fine</p></body></html>\n"));
+        QVERIFY(check(f));
+        QCOMPARE(rowTexts(), QStringList{doc->caption() + QStringLiteral(": no warnings or errors were found.")});
+        QCOMPARE(script::Workbench::of(f.window())->markedLines(doc), QSet<int>());
+    }
+
+    void checkOutputNamesOutputLines()
+    {
+        EditorFixture f;
+        QVERIFY(!f.item("mnuScriptCheckOutput")->isEnabled());
+        open(f, fixture("badpage.cgi"));
+        QVERIFY(run(f, get()));
+        QVERIFY(f.item("mnuScriptCheckOutput")->isEnabled());
+        QSignalSpy spy(script::Workbench::of(f.window()), &script::Workbench::checkFinished);
+        QVERIFY(f.trigger("mnuScriptCheckOutput"));
+        QVERIFY(spy.count() > 0 || spy.wait(kRunTimeout));
+        const int row = rowWith(QStringLiteral("<bogus> is not recognized"));
+        QVERIFY2(row >= 0, qPrintable(rowTexts().join('\n')));
+        QCOMPARE(output()->row(row).file, QStringLiteral("CGI output of badpage.cgi"));
+        QCOMPARE(output()->row(row).line, 4);
+        QCOMPARE(output()->row(row).column, 8);
+        // The output is no document: the row goes nowhere.
+        QVERIFY(!output()->activateRow(row));
     }
 
     void goToLine()

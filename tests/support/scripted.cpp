@@ -48,6 +48,24 @@ platform::Answer ScriptedUi::messageBox(QWidget *, const QString &text, const QS
     return a;
 }
 
+namespace {
+
+// The first scripted answer, taken off the queue. The value is copied out
+// plainly: GCC 12 misreads a copied optional of Qt strings as maybe
+// uninitialised.
+template <typename T>
+std::optional<T> takeFirst(std::deque<std::optional<T>> &queue)
+{
+    const bool answered = queue.front().has_value();
+    const T value = queue.front().value_or(T());
+    queue.pop_front();
+    if (!answered)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
 std::optional<QString> ScriptedUi::inputBox(QWidget *, const QString &prompt, const QString &,
                                             const QString &)
 {
@@ -56,9 +74,7 @@ std::optional<QString> ScriptedUi::inputBox(QWidget *, const QString &prompt, co
         ++unexpected;
         return std::nullopt;
     }
-    auto a = m_inputs.front();
-    m_inputs.pop_front();
-    return a;
+    return takeFirst(m_inputs);
 }
 
 std::optional<platform::CgiRunRequest> ScriptedUi::cgiRunDialog(const platform::CgiRunRequest &initial)
@@ -68,9 +84,7 @@ std::optional<platform::CgiRunRequest> ScriptedUi::cgiRunDialog(const platform::
         ++unexpected;
         return std::nullopt;
     }
-    auto a = m_cgiRuns.front();
-    m_cgiRuns.pop_front();
-    return a;
+    return takeFirst(m_cgiRuns);
 }
 
 platform::FileAnswer ScriptedUi::fileDialog(const platform::FileRequest &request)

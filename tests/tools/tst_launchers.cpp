@@ -180,7 +180,7 @@ private Q_SLOTS:
         QVERIFY(!desk->isModal());
         QCOMPARE(desk->parentWidget(), static_cast<QWidget *>(f.window()));
         QCOMPARE(desk->windowType(), Qt::Dialog);
-        QCOMPARE(desk->size(), QSize(platform::twipsToPixelsX(5805), platform::twipsToPixelsY(3195)));
+        QCOMPARE(desk->size(), platform::formRect(desk, 0, 0, 5805, 3195).size());
         QCOMPARE(desk->minimumSize(), desk->maximumSize());
         const QPoint offset = desk->frameGeometry().center() - f.window()->frameGeometry().center();
         QVERIFY2(offset.manhattanLength() <= 4, "centred over the main window");

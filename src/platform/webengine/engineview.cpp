@@ -4,6 +4,7 @@
 #include "platform/webengine/localscheme.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QPointer>
 #include <QtGui/private/qopenglcontext_p.h>
@@ -102,6 +103,10 @@ extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
     static bool configured = false;
     if (!configured) {
         configured = true;
+        // The engine's report of its graphics set-up reads the shared
+        // context even when none could be made (no OpenGL: the offscreen
+        // platform, an X server without GLX) and crashes the editor.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
         webengine::registerLocalScheme();
         // Screen readers read the pages. On Linux the engine builds the
         // pages' accessibility tree only when this is set before its first
