@@ -4,6 +4,7 @@
 #include "editing/findform.h"
 #include "files/commondialog.h"
 #include "files/filecommands.h"
+#include "files/recovery.h"
 #include "frame/mainwindow.h"
 #include "html/viewerwindow.h"
 #include "platform/errors.h"
@@ -177,6 +178,8 @@ bool DocumentWindow::closePrompt()
 {
     if (!askToSaveChanges())
         return false;
+    // Saved, or let go by the user: nothing to recover.
+    files::recovery::forget(rtfText);
     frame::MainWindow *w = frame::frmMain();
     ignoreErrors([] { html::closePageViewer(); });
     if (w)

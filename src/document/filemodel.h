@@ -49,6 +49,8 @@ public:
     const platform::TextFileFormat &format() const;
     bool loadedAsRichText() const { return m_richText; }
     DiskStamp stamp() const { return m_stamp; }
+    // The hash of the bytes that stamp belongs to (0: not known).
+    quint64 contentHash() const { return m_hash; }
 
     bool hasUnsavedEdits() const;
     void setUnsavedEdits(bool on);

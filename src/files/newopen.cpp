@@ -4,6 +4,7 @@
 #include "editing/findform.h"
 #include "files/commondialog.h"
 #include "files/filecommands.h"
+#include "files/recovery.h"
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
 #include "platform/errors.h"
@@ -28,6 +29,7 @@ document::DocumentWindow *newDocument(int &counter)
         w->show();
     ++counter;
     auto *doc = new document::DocumentWindow;
+    recovery::watchDocument(doc);
     QMdiSubWindow *sub = w->addChild(doc);
     doc->setCaption(QStringLiteral("Untitled ") + QString::number(counter));
     sub->show();

@@ -2,6 +2,7 @@
 #include "document/documentwindow.h"
 #include "files/commondialog.h"
 #include "files/filecommands.h"
+#include "files/recovery.h"
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
 #include "platform/atomicfile.h"
@@ -86,6 +87,9 @@ SaveResult write(document::DocumentWindow &doc, const QString &target)
 {
     if (!dropFormatting(doc) || !overwriteChangedFile(doc, target) || !encodeAsUtf8(doc))
         return SaveResult::Cancelled;
+    // The journal holds the new text before the file is touched, so that
+    // even a kill in the middle of an in-place write loses nothing.
+    recovery::flush(doc.rtfText);
     const QByteArray bytes = doc.rtfText->encodedText();
     QString error;
     if (!platform::writeFileAtomically(target, bytes, &error)) {
@@ -94,6 +98,7 @@ SaveResult write(document::DocumentWindow &doc, const QString &target)
         return SaveResult::Failed;
     }
     doc.file().saved(target, bytes);
+    recovery::forget(doc.rtfText);
     doc.setCaption(target);
     return SaveResult::Saved;
 }

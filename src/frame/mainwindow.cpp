@@ -4,6 +4,7 @@
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
+#include "files/recovery.h"
 #include "frame/commands.h"
 #include "frame/filetypes.h"
 #include "frame/layout.h"
@@ -86,6 +87,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
+    files::recovery::finish();
     // A Find form without a parent (shown from the Quick Link menu) isn't
     // deleted with the window.
     delete m_frmlink;
@@ -272,6 +274,8 @@ void MainWindow::restoreGeometryFromStore()
 void MainWindow::startUp(const QString &commandLine)
 {
     m_commandLine = commandLine;
+    // Unsaved text is journaled from the first document on.
+    files::recovery::start();
 
     // 1. File types.
     platform::ignoreErrors([] { registerFileTypes(); });
@@ -318,6 +322,8 @@ void MainWindow::startUp(const QString &commandLine)
         menuItem(QStringLiteral("mnuScript"))->setVisible(false);
     }
     script::startUp(this);
+    // What an editor that ended uncleanly left unsaved, before the tip.
+    files::recovery::offerRestore();
     // 16. Tip of the day.
     platform::ignoreErrors([this] { help::showTipOfTheDay(this); });
 }

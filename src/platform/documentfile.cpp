@@ -72,17 +72,16 @@ std::vector<int> DocumentFile::fill(QTextDocument *doc, const LoadedText &loaded
     return hard;
 }
 
-QByteArray DocumentFile::encode(QTextDocument *doc, const TextPositions &positions) const
+quint8 DocumentFile::styleOf(const QTextCharFormat &breakFormat) const
 {
-    const QString text = positions.plainText();
-    if (!m_format.mixedBreaks)
-        return encodeText(text, m_format);
-    // The style of every break, in order: those that differ from the
-    // file's usual one carry it in their format.
-    auto styleOf = [this](const QTextCharFormat &f) {
-        const QVariant v = f.property(BreakStyle);
-        return v.isValid() ? quint8(v.toInt()) : quint8(m_format.lineBreak);
-    };
+    // Breaks that differ from the file's usual one carry their style.
+    const QVariant v = breakFormat.property(BreakStyle);
+    return v.isValid() ? quint8(v.toInt()) : quint8(m_format.lineBreak);
+}
+
+std::vector<quint8> DocumentFile::breakStyles(QTextDocument *doc, const TextPositions &positions) const
+{
+    // The style of every break, in order.
     std::vector<quint8> breaks;
     breaks.reserve(size_t(positions.breakCount()));
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
@@ -96,7 +95,37 @@ QByteArray DocumentFile::encode(QTextDocument *doc, const TextPositions &positio
         if (next.isValid() && !next.charFormat().boolProperty(SoftBreak))
             breaks.push_back(styleOf(next.charFormat()));
     }
-    return encodeText(text, m_format, &breaks);
+    return breaks;
+}
+
+QByteArray DocumentFile::encode(QTextDocument *doc, const TextPositions &positions) const
+{
+    return snapshot(doc, positions).encode();
+}
+
+DocumentFile::Snapshot DocumentFile::snapshot(QTextDocument *doc, const TextPositions &positions) const
+{
+    Snapshot s;
+    s.rawText = positions.plainText();
+    s.format = m_format;
+    if (m_format.mixedBreaks)
+        s.breaks = breakStyles(doc, positions);
+    return s;
+}
+
+void DocumentFile::appendPiece(QTextDocument *doc, const TextPositions &positions, int from, int to, QString *text,
+                               std::vector<quint8> *breaks) const
+{
+    *text += positions.plainText(from, to);
+    if (!m_format.mixedBreaks)
+        return;
+    for (const int at : positions.hardBreaks(from, to))
+        breaks->push_back(styleOf(formatAt(doc, at)));
+}
+
+QByteArray DocumentFile::Snapshot::encode() const
+{
+    return encodeText(rawText, format, format.mixedBreaks ? &breaks : nullptr);
 }
 
 bool DocumentFile::canEncode(const TextPositions &positions) const

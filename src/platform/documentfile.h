@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class QTextCharFormat;
 class QTextDocument;
 class QWidget;
 
@@ -44,6 +45,24 @@ public:
     bool richText() const { return m_richText; }
     void setRichText(bool rich) { m_richText = rich; }
 
+    // What encoding needs, taken on the document's thread, so that the
+    // encoding itself can run on another (the recovery journal): the text
+    // with '\n' for each line break and, for mixed line breaks, the style
+    // of each.
+    struct Snapshot
+    {
+        QString rawText;
+        TextFileFormat format;
+        std::vector<quint8> breaks; // only for mixed line breaks
+        QByteArray encode() const;
+    };
+    Snapshot snapshot(QTextDocument *document, const TextPositions &positions) const;
+    // The same for the document range [from, to), appended to a text and
+    // its break styles, so that a large text can be taken a piece at a
+    // time.
+    void appendPiece(QTextDocument *document, const TextPositions &positions, int from, int to, QString *text,
+                     std::vector<quint8> *breaks) const;
+
     const TextFileFormat &format() const { return m_format; }
     void setFormat(const TextFileFormat &format) { m_format = format; }
 
@@ -51,6 +70,9 @@ public:
     static void writeRichText(const QString &path, const QTextDocument &document);
 
 private:
+    quint8 styleOf(const QTextCharFormat &breakFormat) const;
+    std::vector<quint8> breakStyles(QTextDocument *document, const TextPositions &positions) const;
+
     TextFileFormat m_format;
     bool m_richText = false;
 };

@@ -91,6 +91,14 @@ public:
     void SaveFile(const QString &path);
     // The text in the encoding and line breaks it was loaded with.
     QByteArray encodedText();
+    // The same, in two steps: the snapshot here, the encoding anywhere.
+    DocumentFile::Snapshot encodingSnapshot() const { return m_file.snapshot(document(), m_positions); }
+    // A piece of it: the document range [from, to) appended to a text and
+    // its break styles (DocumentFile::appendPiece).
+    void appendEncodingPiece(int from, int to, QString *text, std::vector<quint8> *breaks) const
+    {
+        m_file.appendPiece(document(), m_positions, from, to, text, breaks);
+    }
     const TextFileFormat &fileFormat() const { return m_file.format(); }
     void setFileFormat(const TextFileFormat &format) { m_file.setFormat(format); }
     // Whether the file's encoding holds every character of the text.

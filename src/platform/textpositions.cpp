@@ -84,10 +84,10 @@ int TextPositions::lineStart(int documentPos) const
     return k == 0 ? 0 : m_hard.at(k - 1) + 1;
 }
 
-std::vector<int> TextPositions::softSeparators(int from, int to) const
+std::vector<int> TextPositions::inRange(const PositionList &list, int from, int to)
 {
     std::vector<int> out;
-    for (PositionList::Reader r = m_soft.from(from); !r.atEnd() && r.position() < to; r.next())
+    for (PositionList::Reader r = list.from(from); !r.atEnd() && r.position() < to; r.next())
         out.push_back(r.position());
     return out;
 }
@@ -161,6 +161,11 @@ QString TextPositions::text() const
 QString TextPositions::plainText() const
 {
     return convert(0, documentLength(), kLf, 1, false);
+}
+
+QString TextPositions::plainText(int from, int to) const
+{
+    return convert(from, to, kLf, 1, false);
 }
 
 QString TextPositions::text(int from, int to) const

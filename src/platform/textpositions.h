@@ -30,6 +30,7 @@ public:
     // The whole text, line breaks as CR LF; or as '\n' for saving.
     QString text() const;
     QString plainText() const;
+    QString plainText(int from, int to) const;
     // The CR LF text of the document range [from, to).
     QString text(int from, int to) const;
     // The text of the document range with one character per document
@@ -45,8 +46,10 @@ public:
 
     bool isSoftSeparator(int documentPos) const { return m_soft.contains(documentPos); }
     bool hasSoftSeparators() const { return !m_soft.empty(); }
-    // The soft separators in the document range [from, to), in order.
-    std::vector<int> softSeparators(int from, int to) const;
+    // The soft separators and the line breaks in the document range
+    // [from, to), in order.
+    std::vector<int> softSeparators(int from, int to) const { return inRange(m_soft, from, to); }
+    std::vector<int> hardBreaks(int from, int to) const { return inRange(m_hard, from, to); }
     // The document range of the line (between hard breaks) holding pos.
     int lineStart(int documentPos) const;
     int lineEnd(int documentPos) const;
@@ -79,6 +82,7 @@ public:
     Sweep sweep() const;
 
 private:
+    static std::vector<int> inRange(const PositionList &list, int from, int to);
     QString convert(int from, int to, const char16_t *lineBreak, int breakLength, bool keepSoft) const;
     void keepText(QString text) const;
     int documentLength() const;

@@ -1,5 +1,6 @@
 #include "tools/sidewindows.h"
 
+#include "files/recovery.h"
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
 #include "platform/accessibility.h"
@@ -184,6 +185,7 @@ void SideWindow::load()
         m_keepUnreadFile = info.exists() && info.isFile();
     }
     m_text->document()->setModified(false);
+    files::recovery::watchNotes(m_text, objectName(), windowTitle());
 }
 
 void SideWindow::placeOuter()
@@ -223,6 +225,7 @@ void SideWindow::closeEvent(QCloseEvent *event)
             return;
         }
         m_unloaded = true;
+        files::recovery::forget(m_text);
         storeGeometry();
         // Unloaded: the next use loads a new window, even before this one
         // is deleted.
@@ -314,6 +317,11 @@ void registerSideWindowCommands()
 {
     frame::addCommand(QStringLiteral("mnuholder"), [](frame::Tree) { SideWindow::open(SideWindow::CodeKeeper); });
     frame::addCommand(QStringLiteral("mnuappbar"), [](frame::Tree) { SideWindow::open(SideWindow::AppBar); });
+    // Notes journaled by an editor that ended uncleanly come back into their pane.
+    files::recovery::setNotesRestorer([](const QString &pane) {
+        const SideWindow::Kind kind = pane == QLatin1String("appbar") ? SideWindow::AppBar : SideWindow::CodeKeeper;
+        return SideWindow::open(kind)->text();
+    });
 }
 
 } // namespace tools

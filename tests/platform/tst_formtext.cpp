@@ -11,6 +11,7 @@
 #include "help/about.h"
 #include "help/tipofday.h"
 #include "platform/richtextbox.h"
+#include "platform/cgidialog.h"
 #include "platform/settingsstore.h"
 #include "platform/spelldialog.h"
 
@@ -157,6 +158,8 @@ private Q_SLOTS:
         request.suggestions = {QStringLiteral("spelling"), QStringLiteral("spieling")};
         platform::SpellDialog spell(request);
         spell.show();
+        platform::CgiRunDialog cgi{platform::CgiRunRequest()};
+        cgi.show();
         QVERIFY(help::tipWindow());
         QCoreApplication::processEvents();
         int windows = 0;
@@ -166,7 +169,7 @@ private Q_SLOTS:
             ++windows;
             problems << clippedText(top);
         }
-        QCOMPARE(windows, 9);
+        QCOMPARE(windows, 10);
         // The Find form from the Quick Link menu: a fixed outer size.
         QVERIFY(f.triggerQuick("menufind"));
         problems << clippedText(f.window()->loadedFrmlink());

@@ -95,7 +95,7 @@ void clearSettings()
     QFile::remove(platform::SettingsStore::filePath());
 }
 
-EditorFixture::EditorFixture(const QString &commandLine)
+EditorFixture::EditorFixture(const QString &commandLine, const std::function<void(ScriptedUi &)> &script)
     : m_programDir(new QTemporaryDir), m_scratch(new QTemporaryDir)
 {
     isolateSettings();
@@ -107,6 +107,8 @@ EditorFixture::EditorFixture(const QString &commandLine)
     }
     platform::setProgramFolder(m_programDir->path());
     m_window = new frame::MainWindow;
+    if (script)
+        script(ui);
     m_window->startUp(commandLine);
     m_window->show();
     QCoreApplication::processEvents();

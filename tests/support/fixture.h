@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -27,8 +28,10 @@ class RichTextBox;
 class EditorFixture
 {
 public:
-    // Starts the editor with a command line (empty: none).
-    explicit EditorFixture(const QString &commandLine = QString());
+    // Starts the editor with a command line (empty: none); script answers
+    // the questions start-up asks.
+    explicit EditorFixture(const QString &commandLine = QString(),
+                           const std::function<void(ScriptedUi &)> &script = nullptr);
     ~EditorFixture();
 
     frame::MainWindow *window() const { return m_window; }

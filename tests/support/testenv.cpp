@@ -6,24 +6,34 @@
 
 namespace testenv {
 
-static QTemporaryDir &root()
+// One folder per test process; a process the test starts (which inherits
+// QUILLET_TEST_ROOT) shares it.
+static QString root()
 {
-    static QTemporaryDir dir;
-    return dir;
+    static const QString path = [] {
+        const QString inherited = QFile::decodeName(qgetenv("QUILLET_TEST_ROOT"));
+        if (!inherited.isEmpty())
+            return inherited;
+        static QTemporaryDir dir;
+        qputenv("QUILLET_TEST_ROOT", QFile::encodeName(dir.path()));
+        return dir.path();
+    }();
+    return path;
 }
 
 void isolate()
 {
-    const QString base = root().path();
-    QDir().mkpath(base + "/config");
-    QDir().mkpath(base + "/data");
+    const QString base = root();
+    for (const char *name : {"config", "data", "state"})
+        QDir().mkpath(base + QLatin1Char('/') + QLatin1String(name));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + "/config"));
     qputenv("XDG_DATA_HOME", QFile::encodeName(base + "/data"));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(base + "/state"));
 }
 
 QString tempDir()
 {
-    return root().path();
+    return root();
 }
 
 } // namespace testenv
