@@ -175,6 +175,7 @@ std::vector<MenuEntry> makeEntries()
     e.push_back(sep(1, M));
     e.push_back(item(1, "mnuScriptGoto", "&Go To Line...", "Ctrl+G", M));
     e.push_back(item(1, "mnuScriptLineNumbers", "Line &Numbers", "", M));
+    e.push_back(item(1, "mnuScriptLivePreview", "&Live Preview", "", M));
 
     e.push_back(item(0, "mnuWindow", "&Window", "", S));
     e.push_back(item(1, "mnuWindowNewWindow", "&New Window"));

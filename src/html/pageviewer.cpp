@@ -20,6 +20,21 @@ namespace html {
 
 using platform::ControlError;
 
+namespace {
+
+std::function<void(document::DocumentWindow *, PageViewer *)> &previewListener()
+{
+    static std::function<void(document::DocumentWindow *, PageViewer *)> listener;
+    return listener;
+}
+
+} // namespace
+
+void setPreviewListener(std::function<void(document::DocumentWindow *doc, PageViewer *viewer)> listener)
+{
+    previewListener() = std::move(listener);
+}
+
 void previewHtml(PreviewForm form)
 {
     frame::MainWindow *w = frame::frmMain();
@@ -44,16 +59,20 @@ void previewHtml(PreviewForm form)
     // folder when it has one.
     PageViewer *viewer = showPageViewer();
     showPreviewFile(viewer, path, doc.data());
+    if (doc && previewListener())
+        previewListener()(doc.data(), viewer);
     focusPageViewer(viewer);
     // 7.
     frame::tileHorizontally(w);
 }
 
-void showPreviewFile(PageViewer *viewer, const QString &path, const document::DocumentWindow *doc)
+void showPreviewFile(PageViewer *viewer, const QString &path, const document::DocumentWindow *doc, bool keepScroll)
 {
     if (doc && doc->hasFile()) {
         const QFileInfo file(doc->caption());
-        viewer->brwWebBrowser->navigateAs(path, file.absolutePath(), file.fileName());
+        viewer->brwWebBrowser->navigateAs(path, file.absolutePath(), file.fileName(), keepScroll);
+    } else if (keepScroll) {
+        viewer->brwWebBrowser->navigateKeepingScroll(path);
     } else {
         viewer->brwWebBrowser->navigate(path);
     }

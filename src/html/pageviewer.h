@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace document {
 class DocumentWindow;
 }
@@ -22,7 +24,13 @@ void previewHtml(PreviewForm form);
 
 // Shows the preview file in the viewer, its relative addresses resolving
 // in the folder of the document it was written from (when it has one).
-void showPreviewFile(PageViewer *viewer, const QString &path, const document::DocumentWindow *doc);
+// keepScroll: it is a new version of the page shown, scrolled where that
+// one is.
+void showPreviewFile(PageViewer *viewer, const QString &path, const document::DocumentWindow *doc,
+                     bool keepScroll = false);
+
+// Told each time Preview Html has shown a document's page in the viewer.
+void setPreviewListener(std::function<void(document::DocumentWindow *doc, PageViewer *viewer)> listener);
 
 // Shows one of the program's own pages ("\help.html", "\list.html") in the
 // maximised viewer, creating the file empty when it is missing. Every step

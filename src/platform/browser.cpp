@@ -10,6 +10,7 @@
 #include <QLibrary>
 #include <QMetaObject>
 #include <QMimeDatabase>
+#include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -110,6 +111,8 @@ BrowserControl::BrowserControl(QWidget *parent) : QWidget(parent)
     if (m_view) {
         m_engine = true;
         connect(m_view, SIGNAL(downloadComplete()), this, SIGNAL(DownloadComplete()));
+        connect(m_view, SIGNAL(urlChanged(QUrl)), this, SLOT(onUrlChanged(QUrl)));
+        connect(m_view, SIGNAL(reloading(QUrl)), this, SLOT(onReloading(QUrl)));
         connect(m_view, SIGNAL(localRequest(int, QUrl, QByteArray, QByteArray, QByteArray)), this,
                 SLOT(onLocalRequest(int, QUrl, QByteArray, QByteArray, QByteArray)));
     } else {
@@ -130,21 +133,87 @@ void BrowserControl::makeStandIn()
     // does.
     connect(view, &QTextBrowser::sourceChanged, this, [this, view](const QUrl &url) {
         m_url = url;
+        onUrlChanged(url);
         m_standInTitle = view->documentTitle();
-        QTimer::singleShot(0, this, [this] { Q_EMIT DownloadComplete(); });
+        standInLoaded();
     });
+}
+
+void BrowserControl::standInLoaded()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (m_standInScroll && !m_engine && m_view) {
+            auto *view = static_cast<QTextBrowser *>(m_view.data());
+            view->horizontalScrollBar()->setValue(int(m_standInScroll->x()));
+            view->verticalScrollBar()->setValue(int(m_standInScroll->y()));
+        }
+        m_standInScroll.reset();
+        Q_EMIT DownloadComplete();
+    });
+}
+
+void BrowserControl::onReloading(const QUrl &url)
+{
+    // The page is asked for again: the answer given for it stands.
+    if (m_shown.key == pendingKey(url) && m_shown.response.found())
+        m_pending.insert(m_shown.key, m_shown.response);
+}
+
+void BrowserControl::onUrlChanged(const QUrl &url)
+{
+    // A page the browser went to by itself is another page.
+    const QUrl page = url.adjusted(QUrl::RemoveFragment);
+    if (page != m_asked) {
+        m_asked = page;
+        ++m_pageSerial;
+    }
+}
+
+void BrowserControl::asked(const QUrl &url, bool keepScroll)
+{
+    m_asked = url.adjusted(QUrl::RemoveFragment);
+    ++m_pageSerial;
+    if (!m_engine && m_view) {
+        if (keepScroll && !m_standInScroll)
+            m_standInScroll = scrollPosition();
+        else if (!keepScroll)
+            m_standInScroll.reset();
+    }
+}
+
+QPointF BrowserControl::scrollPosition() const
+{
+    if (!m_view)
+        return QPointF();
+    if (m_engine)
+        return m_view->property("scrollPosition").toPointF();
+    const auto *view = static_cast<const QTextBrowser *>(m_view.data());
+    return QPointF(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
 }
 
 void BrowserControl::navigate(const QString &pathOrAddress)
 {
+    load(pathOrAddress, false);
+}
+
+void BrowserControl::navigateKeepingScroll(const QString &path)
+{
+    load(path, true);
+}
+
+void BrowserControl::load(const QString &pathOrAddress, bool keepScroll)
+{
     const QUrl url = urlFor(pathOrAddress);
     m_url = url;
     m_pending.clear();
+    m_shown = Shown();
     m_untitledName.clear();
     if (!m_view)
         return;
+    asked(url, keepScroll);
     if (m_engine) {
-        QMetaObject::invokeMethod(m_view, "navigate", Qt::DirectConnection, Q_ARG(QUrl, url));
+        QMetaObject::invokeMethod(m_view, keepScroll ? "navigateKeepingScroll" : "navigate", Qt::DirectConnection,
+                                  Q_ARG(QUrl, url));
         return;
     }
     auto *view = static_cast<QTextBrowser *>(m_view.data());
@@ -155,7 +224,7 @@ void BrowserControl::navigate(const QString &pathOrAddress)
     // The same address again reads the file afresh, as a browser does.
     view->reload();
     m_standInTitle = view->documentTitle();
-    QTimer::singleShot(0, this, [this] { Q_EMIT DownloadComplete(); });
+    standInLoaded();
 }
 
 QString BrowserControl::LocationName() const
@@ -220,29 +289,38 @@ LocalResponse BrowserControl::localFile(const QString &folder, const QString &pa
 
 void BrowserControl::showLocal(const QUrl &url, const LocalResponse &response, const QString &untitledName)
 {
+    showLocalPage(url, response, untitledName, false);
+}
+
+void BrowserControl::showLocalPage(const QUrl &url, const LocalResponse &response, const QString &untitledName,
+                                   bool keepScroll)
+{
     m_url = url;
     m_untitledName = untitledName;
     m_pending.clear();
     if (!m_view)
         return;
+    const QUrl target = response.redirect.isValid() ? response.redirect : url;
+    asked(target, keepScroll);
     if (!m_engine) {
         showInStandIn(url, response);
         return;
     }
-    if (response.redirect.isValid()) {
-        QMetaObject::invokeMethod(m_view, "navigate", Qt::DirectConnection, Q_ARG(QUrl, response.redirect));
-        return;
+    m_shown = Shown();
+    if (!response.redirect.isValid()) {
+        m_pending.insert(pendingKey(url), response);
+        m_shown = Shown{pendingKey(url), response};
     }
-    m_pending.insert(pendingKey(url), response);
-    QMetaObject::invokeMethod(m_view, "navigate", Qt::DirectConnection, Q_ARG(QUrl, url));
+    QMetaObject::invokeMethod(m_view, keepScroll ? "navigateKeepingScroll" : "navigate", Qt::DirectConnection,
+                              Q_ARG(QUrl, target));
 }
 
-void BrowserControl::navigateAs(const QString &path, const QString &folder, const QString &name)
+void BrowserControl::navigateAs(const QString &path, const QString &folder, const QString &name, bool keepScroll)
 {
     LocalResponse r;
     r.file = QFileInfo(path).absoluteFilePath();
     r.mimeType = "text/html";
-    showLocal(localUrl(folder, QLatin1Char('/') + name), r, r.file);
+    showLocalPage(localUrl(folder, QLatin1Char('/') + name), r, r.file, keepScroll);
     m_url = QUrl::fromLocalFile(r.file);
 }
 
@@ -318,7 +396,7 @@ void BrowserControl::showInStandIn(const QUrl &url, const LocalResponse &given)
         view->setPlainText(QString::fromUtf8(body));
     }
     m_standInTitle = view->documentTitle();
-    QTimer::singleShot(0, this, [this] { Q_EMIT DownloadComplete(); });
+    standInLoaded();
 }
 
 QString BrowserControl::selectedText() const

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QHash>
+#include <QPointF>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 namespace platform {
 
@@ -52,6 +54,11 @@ public:
 
     // Shows a file (a local path) or an address.
     void navigate(const QString &pathOrAddress);
+    // Where the page shown is scrolled to, in page pixels.
+    QPointF scrollPosition() const;
+    // Changes each time the browser goes to another page: by a call here,
+    // or by the page itself (a link, a form, a redirect).
+    quint64 pageSerial() const { return m_pageSerial; }
     // The title of the page shown, or its path (its address when it is not
     // a local file) when it has none. Empty before the first load.
     QString LocationName() const;
@@ -71,7 +78,10 @@ public:
     // Shows a file as if it lay in a folder under a name, so that its
     // relative addresses resolve in that folder. The location stays the
     // file's, and a page without a title is named by its path.
-    void navigateAs(const QString &path, const QString &folder, const QString &name);
+    // keepScroll: the page is a new version of the one shown, and is
+    // scrolled where that one is.
+    void navigateAs(const QString &path, const QString &folder, const QString &name, bool keepScroll = false);
+    void navigateKeepingScroll(const QString &path);
 
     // Requests a page makes for local addresses go to the handler first:
     // it returns true when it answers (now or later, through the reply);
@@ -95,6 +105,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private Q_SLOTS:
+    void onUrlChanged(const QUrl &url);
+    void onReloading(const QUrl &url);
     void onLocalRequest(int id, const QUrl &url, const QByteArray &method, const QByteArray &contentType,
                         const QByteArray &body);
 
@@ -102,6 +114,10 @@ private:
     void makeStandIn();
     void answer(int id, const LocalResponse &response);
     void showInStandIn(const QUrl &url, const LocalResponse &response);
+    void load(const QString &pathOrAddress, bool keepScroll);
+    void showLocalPage(const QUrl &url, const LocalResponse &response, const QString &untitledName, bool keepScroll);
+    void asked(const QUrl &url, bool keepScroll);
+    void standInLoaded();
 
     QPointer<QWidget> m_view;
     QUrl m_url;
@@ -111,6 +127,15 @@ private:
     // request of its path ("host/path").
     QHash<QString, LocalResponse> m_pending;
     QString m_untitledName;
+    struct Shown
+    {
+        QString key;
+        LocalResponse response;
+    };
+    Shown m_shown; // the local page shown last, as it was answered
+    quint64 m_pageSerial = 0;
+    QUrl m_asked; // where the last call here sent the browser
+    std::optional<QPointF> m_standInScroll;
 };
 
 } // namespace platform

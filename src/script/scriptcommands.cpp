@@ -3,12 +3,14 @@
 #include "document/documentwindow.h"
 #include "frame/commands.h"
 #include "frame/mainwindow.h"
+#include "html/pageviewer.h"
 #include "html/viewerwindow.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "platform/ui.h"
 #include "script/lines.h"
 #include "script/linenumbers.h"
+#include "script/livepreview.h"
 #include "script/workbench.h"
 
 #include <QAction>
@@ -139,6 +141,19 @@ void registerScriptCommands()
         showMark(w, QStringLiteral("mnuScriptLineNumbers"), on);
         showLineNumbers(w, on);
     });
+    frame::addCommand(QStringLiteral("mnuScriptLivePreview"), [](Tree) {
+        frame::MainWindow *w = frame::frmMain();
+        if (!w)
+            return;
+        const bool on = !switchOn(QStringLiteral("livepreview"));
+        platform::writeSetting(kSettings, QStringLiteral("livepreview"), on ? QStringLiteral("on") : QStringLiteral("off"));
+        showMark(w, QStringLiteral("mnuScriptLivePreview"), on);
+        LivePreview::of(w)->setOn(on);
+    });
+    html::setPreviewListener([](document::DocumentWindow *doc, html::PageViewer *viewer) {
+        if (LivePreview *live = LivePreview::of(frame::frmMain()))
+            live->previewed(doc, viewer);
+    });
 
     // Pages of the viewer that post back to their script run it again.
     platform::BrowserControl::setLocalHandler(
@@ -152,6 +167,9 @@ void registerScriptCommands()
 void startUp(frame::MainWindow *window)
 {
     showMark(window, QStringLiteral("mnuScriptLineNumbers"), switchOn(QStringLiteral("linenumbers")));
+    const bool live = switchOn(QStringLiteral("livepreview"));
+    showMark(window, QStringLiteral("mnuScriptLivePreview"), live);
+    LivePreview::of(window)->setOn(live);
     attach(window);
     // A new document window is made active: it is attached then.
     QObject::connect(window->mdiArea(), &QMdiArea::subWindowActivated, window, [window] { attach(window); });

@@ -182,6 +182,9 @@ private Q_SLOTS:
         QCOMPARE(f.ui.messages.size(), 3);
         QCOMPARE(readFile(m_path), QByteArray("<b>edited</b> print 1;\n"));
         QCOMPARE(entries().size(), 2);
+        QTest::qWait(50);
+        QVERIFY(!docs[0]->hasUnsavedEdits());
+        QCOMPARE(f.window()->panelText(2), QString());
     }
 
     // A large document is journaled from pieces gathered between events

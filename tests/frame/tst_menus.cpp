@@ -161,6 +161,7 @@ mnuScript|&Script||
  -|||
  mnuScriptGoto|&Go To Line...|Ctrl+G|
  mnuScriptLineNumbers|Line &Numbers||
+ mnuScriptLivePreview|&Live Preview||
 mnuWindow|&Window||
  mnuWindowNewWindow|&New Window||
  -|||

@@ -6,12 +6,14 @@
 
 #include "document/documentwindow.h"
 #include "frame/mainwindow.h"
+#include "html/pageviewer.h"
 #include "html/viewerwindow.h"
 #include "platform/browser.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "script/lines.h"
 #include "script/linenumbers.h"
+#include "script/livepreview.h"
 #include "script/outputdock.h"
 #include "script/workbench.h"
 
@@ -20,10 +22,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 #include <QTreeView>
@@ -466,6 +470,85 @@ private Q_SLOTS:
         QCOMPARE(output()->row(row).column, 8);
         // The output is no document: the row goes nowhere.
         QVERIFY(!output()->activateRow(row));
+    }
+
+    void livePreviewFollowsTyping()
+    {
+        EditorFixture f;
+        QVERIFY(!f.item("mnuScriptLivePreview")->isChecked());
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/live.html");
+        QByteArray page = "<html><head><title>One</title></head><body>\n";
+        for (int i = 0; i < 400; ++i)
+            page += "<p id=p" + QByteArray::number(i) + ">line " + QByteArray::number(i) + "</p>\n";
+        // Only the first version goes down the page (as a link to a spot
+        // in it would); later ones are where a reload leaves them.
+        page += "<script>if (document.title == 'One') location.hash = 'p300';</script></body></html>\n";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(page) == page.size());
+        file.close();
+        document::DocumentWindow *doc = open(f, path);
+        QVERIFY(f.trigger("mnuhtmlpreview"));
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("One"), kLoadTimeout);
+        platform::BrowserControl *browser = html::pageViewer()->brwWebBrowser;
+        f.window()->mdiArea()->setActiveSubWindow(doc->subWindow());
+        const auto retitle = [doc](const QString &from, const QString &to) {
+            doc->rtfText->setSelStart(doc->rtfText->Text().indexOf(from));
+            doc->rtfText->setSelLength(int(from.size()));
+            QTest::keyClicks(doc->rtfText, to);
+        };
+        // Off: typing leaves the page alone.
+        retitle(QStringLiteral("One"), QStringLiteral("Off"));
+        QTest::qWait(800);
+        QCOMPARE(caption(), QStringLiteral("One"));
+
+        QVERIFY(f.trigger("mnuScriptLivePreview"));
+        QCOMPARE(platform::readSetting(QStringLiteral("settings"), QStringLiteral("livepreview"), QString()),
+                 QStringLiteral("on"));
+        if (engine())
+            QTRY_VERIFY_WITH_TIMEOUT(browser->scrollPosition().y() > 2000, kLoadTimeout);
+        retitle(QStringLiteral("Off"), QStringLiteral("Two"));
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Two"), 2000);
+        QVERIFY(doc->rtfText->Text().contains(QStringLiteral("<title>Two</title>")));
+        if (engine()) {
+            QTest::qWait(500);
+            QTRY_VERIFY_WITH_TIMEOUT(browser->scrollPosition().y() > 2000, kLoadTimeout);
+        }
+
+        // Another previewed document is followed when it becomes active;
+        // one never previewed is not.
+        f.newDocument(QStringLiteral("<title>Second</title>"));
+        QVERIFY(f.trigger("mnuhtmlpreview"));
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Second"), kLoadTimeout);
+        f.window()->mdiArea()->setActiveSubWindow(doc->subWindow());
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Two"), kLoadTimeout);
+        f.newDocument(QStringLiteral("<title>Never</title>"));
+        QTest::qWait(800);
+        QCOMPARE(caption(), QStringLiteral("Two"));
+        // A page the viewer went to otherwise is left alone.
+        html::showProgramPage(QStringLiteral("\\help.html"));
+        QTRY_VERIFY_WITH_TIMEOUT(caption() != QLatin1String("Two"), kLoadTimeout);
+        const QString help = caption();
+        f.window()->mdiArea()->setActiveSubWindow(doc->subWindow());
+        retitle(QStringLiteral("Two"), QStringLiteral("Three"));
+        QTest::qWait(800);
+        QCOMPARE(caption(), help);
+    }
+
+    void livePreviewOutlivesLoopingPage()
+    {
+        platform::writeSetting(QStringLiteral("settings"), QStringLiteral("livepreview"), QStringLiteral("on"));
+        EditorFixture f;
+        QVERIFY(f.item("mnuScriptLivePreview")->isChecked());
+        document::DocumentWindow *doc =
+            f.newDocument(QStringLiteral("<title>Loop</title><script>while (true) {}</script>"));
+        QVERIFY(f.trigger("mnuhtmlpreview"));
+        if (!engine())
+            QSKIP("the stand-in viewer runs no scripts");
+        // The page's renderer never comes back; the next version still shows.
+        f.window()->mdiArea()->setActiveSubWindow(doc->subWindow());
+        doc->rtfText->setText(QStringLiteral("<title>Fixed</title><p>no loop</p>"));
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Fixed"), 40000);
     }
 
     void goToLine()

@@ -13,6 +13,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 
+#include <algorithm>
+#include <csignal>
 #include <unistd.h>
 
 namespace webengine {
@@ -40,11 +42,70 @@ EngineView::EngineView(QWidget *parent) : QWebEngineView(parent)
     setPage(webPage);
     connect(m_local, &LocalSchemeHandler::request, this, &EngineView::localRequest);
     connect(this, &QWebEngineView::loadFinished, this, &EngineView::onLoadFinished);
+    m_watch = new QTimer(this);
+    m_watch->setSingleShot(true);
+    m_watch->setInterval(2000);
+    connect(m_watch, &QTimer::timeout, this, &EngineView::watch);
+    connect(webPage, &QWebEnginePage::renderProcessTerminated, this, &EngineView::rendererEnded);
+}
+
+void EngineView::start(const QUrl &url)
+{
+    m_lastUrl = url;
+    load(url);
+    m_watch->start();
+}
+
+void EngineView::watch()
+{
+    if (!page()->isLoading() || m_ending)
+        return;
+    const int probe = ++m_probe;
+    // The page may answer while it is being destroyed with the view: the
+    // answer goes to a counter of its own.
+    page()->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                          [answered = m_answered, probe](const QVariant &) { *answered = std::max(*answered, probe); });
+    // A large page may keep the renderer busy for seconds at a stretch;
+    // a script that never ends keeps it for good.
+    QTimer::singleShot(10000, this, [this, probe] {
+        if (*m_answered >= probe || m_probe != probe || !page()->isLoading() || m_ending)
+            return;
+        const qint64 pid = page()->renderProcessPid();
+        if (pid > 0) {
+            m_ending = true;
+            ::kill(pid_t(pid), SIGKILL);
+        }
+    });
+}
+
+void EngineView::rendererEnded()
+{
+    if (!m_ending)
+        return;
+    m_ending = false;
+    // Not watched again: a page that itself never ends is left to run.
+    Q_EMIT reloading(m_lastUrl);
+    load(m_lastUrl);
 }
 
 void EngineView::navigate(const QUrl &url)
 {
-    load(url);
+    m_scroll.reset();
+    start(url);
+}
+
+void EngineView::navigateKeepingScroll(const QUrl &url)
+{
+    // A version still loading has not been scrolled yet: the place to
+    // keep is the one taken before it.
+    if (!m_scroll)
+        m_scroll = page()->scrollPosition();
+    start(url);
+}
+
+QPointF EngineView::scrollPosition() const
+{
+    return page()->scrollPosition();
 }
 
 void EngineView::answer(int id, const QVariantMap &response)
@@ -56,6 +117,15 @@ void EngineView::onLoadFinished(bool ok)
 {
     const QString path = pathOf(url());
     m_pageTitle.clear();
+    if (ok && m_scroll) {
+        const QPointF at = *m_scroll;
+        m_scroll.reset();
+        if (!at.isNull())
+            page()->runJavaScript(QStringLiteral("window.scrollTo(%1, %2)").arg(at.x()).arg(at.y()),
+                                  QWebEngineScript::ApplicationWorld);
+    }
+    if (!ok && page()->isLoading())
+        return; // a load that a newer one replaced: that one tells
     if (!ok) {
         m_locationName = path;
         Q_EMIT downloadComplete();
@@ -76,9 +146,12 @@ void EngineView::onLoadFinished(bool ok)
         Q_EMIT downloadComplete();
         return;
     }
-    const QPointer<EngineView> self(this);
+    // A page destroyed with its view answers from within the view's
+    // destructor, when the view is no longer an EngineView.
+    const QPointer<QObject> guard(this);
     page()->runJavaScript(QStringLiteral("document.title"), QWebEngineScript::ApplicationWorld,
-                          [self, path](const QVariant &title) {
+                          [guard, path](const QVariant &title) {
+                              auto *self = qobject_cast<EngineView *>(guard.data());
                               if (!self)
                                   return;
                               const QString t = title.toString();
