@@ -79,8 +79,15 @@ int main(int argc, char **argv)
             std::printf("  sampled %d paragraphs: %d counted differently from the layout (viewport %d px)\n",
                         checked, differ, box->viewport()->width());
         }
-        std::printf("  open, colour and show: %.0f ms, memory +%ld MB (process %ld MB)\n", ms,
-                    (rssKb() - before) / 1024, rssKb() / 1024);
+        const long grown = rssKb() - before;
+        std::printf("  open, colour and show: %.0f ms, memory +%ld MB (process %ld MB)\n", ms, grown / 1024,
+                    rssKb() / 1024);
+        {
+            // What each line costs beyond its characters (two bytes each).
+            const int lines = box->Text().count(QLatin1String("\r\n")) + 1;
+            const double beyond = grown * 1024.0 - 2.0 * box->document()->characterCount();
+            std::printf("  memory per line beyond the text: %.0f bytes (%d lines)\n", beyond / lines, lines);
+        }
 
         // Typing, with the three read-outs refreshed by the events.
         box->setFocus();

@@ -4,6 +4,7 @@
 #include "frame/mainwindow.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
+#include "platform/textfile.h"
 #include "platform/twips.h"
 
 #include <QFileInfo>
@@ -28,6 +29,9 @@ void setByteCount(frame::MainWindow *w)
     if (!active)
         return;
     active->filesize->setText(QStringLiteral("Total Bytes = ") + QString::number(dialogFileSize()));
+    // How the document's file is written, shown where no text of its own
+    // changes.
+    active->filesize->setToolTip(platform::describeFormat(active->rtfText->fileFormat()));
 }
 } // namespace
 

@@ -66,9 +66,9 @@ private:
     qint64 m_start;
 };
 
-// Characters [start, end) of a document's raw text (paragraph separators
-// included), and the break style of every paragraph whose separator lies
-// in that range.
+// The text of a document's positions [start, end) as saving writes it
+// ('\n' for each line break), and the style of every break in it (files
+// of mixed line breaks only).
 struct Piece
 {
     int start = 0;
@@ -91,12 +91,6 @@ struct Watched
     qint64 lastChange = 0;
     std::vector<Piece> pieces; // sorted, never overlapping
 };
-
-// A paragraph's break as stamped (0: the file's usual one).
-quint8 breakOf(const QTextBlock &b)
-{
-    return quint8(platform::stampBreakStyle(b.userState()));
-}
 
 class Journal : public QObject
 {
@@ -326,7 +320,6 @@ private:
         const int length = doc->characterCount() - 1; // without the last, implied separator
         QElapsedTimer clock;
         clock.start();
-        QTextCursor cursor(doc);
         for (;;) {
             int at = 0;
             size_t index = 0;
@@ -342,14 +335,9 @@ private:
             }
             Piece p;
             p.start = p.end = at;
-            QTextBlock b = doc->findBlock(at);
             while (p.end < gapEnd && p.end - p.start < kPiece) {
                 const int to = std::min(gapEnd, p.end + kChunk);
-                cursor.setPosition(p.end);
-                cursor.setPosition(to, QTextCursor::KeepAnchor);
-                p.text += cursor.selectedText();
-                for (; b.isValid() && b.position() + b.length() - 1 < to; b = b.next())
-                    p.breaks.push_back(breakOf(b));
+                w.box->appendEncodingPiece(p.end, to, &p.text, &p.breaks);
                 p.end = to;
                 if (budgetNs >= 0 && clock.nsecsElapsed() > budgetNs)
                     break;
@@ -369,32 +357,27 @@ private:
         auto parts = std::make_shared<std::vector<Piece>>(w.pieces);
         auto text = std::make_shared<platform::DocumentFile::Snapshot>();
         text->format = w.box->fileFormat();
-        const quint8 lastBreak = breakOf(doc->lastBlock());
         size_t breaks = 0;
         int covered = 0;
         for (const Piece &p : *parts) {
             breaks += p.breaks.size();
             covered += p.end - p.start;
         }
-        if (breaks + 1 != size_t(doc->blockCount()) || covered != doc->characterCount() - 1) {
+        const bool mixed = text->format.mixedBreaks;
+        if (covered != doc->characterCount() - 1 || (mixed && breaks + 1 != size_t(w.box->textLineCount()))) {
             // Should not happen; then the slow way.
             ++cost.restarts;
             w.pieces.clear();
             writeDocument(w, std::make_shared<platform::DocumentFile::Snapshot>(w.box->encodingSnapshot()));
             return;
         }
-        writeDocument(w, text, [parts, lastBreak, covered, breaks](platform::DocumentFile::Snapshot &s) {
+        writeDocument(w, text, [parts, covered, breaks](platform::DocumentFile::Snapshot &s) {
             s.rawText.reserve(covered);
-            s.breaks.reserve(breaks + 1);
-            const auto style = [&s](quint8 stamped) {
-                return stamped ? quint8(stamped - 1) : quint8(s.format.lineBreak);
-            };
+            s.breaks.reserve(breaks);
             for (const Piece &p : *parts) {
                 s.rawText += p.text;
-                for (const quint8 b : p.breaks)
-                    s.breaks.push_back(style(b));
+                s.breaks.insert(s.breaks.end(), p.breaks.begin(), p.breaks.end());
             }
-            s.breaks.push_back(style(lastBreak));
         });
     }
 

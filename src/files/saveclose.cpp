@@ -64,9 +64,28 @@ bool overwriteChangedFile(document::DocumentWindow &doc, const QString &target)
         == Answer::Overwrite;
 }
 
+// Text the file's encoding can't hold (a character typed into a
+// Windows-1252 file) is written as UTF-8 only when the user says so.
+bool encodeAsUtf8(document::DocumentWindow &doc)
+{
+    platform::RichTextBox &box = *doc.rtfText;
+    if (box.canEncode())
+        return true;
+    const QString name = QFileInfo(doc.file().path().isEmpty() ? doc.caption() : doc.file().path()).fileName();
+    if (ask(QStringLiteral("%1 holds characters that Windows-1252 can't hold.\nSave as UTF-8?").arg(name),
+            Buttons::YesNo)
+        != Answer::Yes)
+        return false;
+    platform::TextFileFormat format = box.fileFormat();
+    format.encoding = platform::TextFileFormat::Utf8;
+    format.bom = false;
+    box.setFileFormat(format);
+    return true;
+}
+
 SaveResult write(document::DocumentWindow &doc, const QString &target)
 {
-    if (!dropFormatting(doc) || !overwriteChangedFile(doc, target))
+    if (!dropFormatting(doc) || !overwriteChangedFile(doc, target) || !encodeAsUtf8(doc))
         return SaveResult::Cancelled;
     // The journal holds the new text before the file is touched, so that
     // even a kill in the middle of an in-place write loses nothing.

@@ -145,8 +145,11 @@ bool TipWindow::LoadTips(const QString &fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QString text = platform::decodeText(file.readAll()).text;
+    platform::TextFileFormat format;
+    QString text = platform::decodeText(file.readAll(), &format);
     file.close();
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // Every line is a tip, an empty one included; the end of the last line
     // ends the file, with or without a line break.
     QStringList lines = text.split(QLatin1Char('\n'));

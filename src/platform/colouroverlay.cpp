@@ -60,13 +60,13 @@ void ColourOverlay::textChanged(int position, int removed, int added, bool inher
     quint32 colour = 0;
     bool inherits = false;
     if (added > 0 && inherit && !m_restoring) {
-        const bool atParagraphStart =
-            position == 0 || doc->characterAt(position - 1) == QChar::ParagraphSeparator;
+        auto isBreak = [](QChar c) { return c == QChar::ParagraphSeparator || c == QChar::LineSeparator; };
+        const bool atLineStart = position == 0 || isBreak(doc->characterAt(position - 1));
         if (removed > 0)
             inherits = m_runs.colourAt(position + removed - 1, &colour);
-        else if (!atParagraphStart)
+        else if (!atLineStart)
             inherits = m_runs.colourAt(position - 1, &colour);
-        else if (doc->characterAt(position + added) != QChar::ParagraphSeparator)
+        else if (!isBreak(doc->characterAt(position + added)))
             inherits = m_runs.colourAt(position, &colour);
     }
     if (removed > 0 && !undoRedo) {
@@ -168,6 +168,8 @@ void ColourOverlay::mergeLayer(std::vector<ColourRuns::Run> &result,
 
 bool ColourOverlay::decorate(const QTextBlock &block) const
 {
+    if (!block.isVisible())
+        return false;
     QTextLayout *layout = block.layout();
     if (!layout)
         return false;

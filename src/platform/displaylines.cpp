@@ -13,10 +13,10 @@ namespace platform {
 
 namespace {
 
-// Paragraphs up to this many are all laid out exactly when the wrap width
-// changes; larger documents are counted by WrapCounter and the shown
-// paragraphs laid out as they are shown.
-constexpr int kExactParagraphs = 2000;
+// Documents up to this size are all laid out exactly when the wrap width
+// changes; larger ones are counted by WrapCounter and the shown paragraphs
+// laid out as they are shown.
+constexpr int kExactCharacters = 65536;
 // A change touching more paragraphs than this is counted, not laid out.
 constexpr int kExactChangedParagraphs = 400;
 
@@ -27,12 +27,7 @@ QPlainTextDocumentLayout *plainLayout(QTextDocument *doc)
 
 } // namespace
 
-DisplayLines::DisplayLines(QTextDocument *document) : m_document(document)
-{
-    m_prepare.setSingleShot(true);
-    m_prepare.setInterval(0);
-    QObject::connect(&m_prepare, &QTimer::timeout, [this] { prepareSlice(); });
-}
+DisplayLines::DisplayLines(QTextDocument *document) : m_document(document) {}
 
 int DisplayLines::count() const
 {
@@ -66,7 +61,7 @@ void DisplayLines::recount(qreal width)
         return;
     m_width = width;
     m_font = f;
-    if (doc->blockCount() <= kExactParagraphs) {
+    if (doc->characterCount() <= kExactCharacters) {
         for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
             layout->ensureBlockLayout(b);
         m_lines = doc->lineCount();
@@ -80,7 +75,7 @@ void DisplayLines::recount(qreal width)
     qsizetype from = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         const int len = b.length() - 1;
-        const int lines = counter.lines(QStringView(raw).mid(from, len));
+        const int lines = b.isVisible() ? counter.lines(QStringView(raw).mid(from, len)) : 0;
         if (b.lineCount() != lines)
             b.setLineCount(lines);
         from += len + 1;
@@ -91,7 +86,9 @@ void DisplayLines::recount(qreal width)
 void DisplayLines::layoutUpdated(qreal width)
 {
     QTextDocument *d = m_document;
-    if (d->blockCount() > 1 && d->lineCount() == d->blockCount() && m_lines != d->lineCount()) {
+    // After a new wrap width the layout has put every paragraph back to one
+    // line (none for a hidden one).
+    if (d->blockCount() > 1 && d->lineCount() <= d->blockCount() && m_lines > d->blockCount()) {
         m_width = -1;
         recount(width);
     }
@@ -129,7 +126,7 @@ void DisplayLines::settle(qreal width)
                 WrapCounter counter(doc->defaultFont(), width - 2 * doc->documentMargin(),
                                     doc->defaultTextOption().tabStopDistance());
                 while (b.isValid()) {
-                    b.setLineCount(counter.lines(b.text()));
+                    b.setLineCount(b.isVisible() ? counter.lines(b.text()) : 0);
                     if (b == last)
                         break;
                     b = b.next();
@@ -140,19 +137,19 @@ void DisplayLines::settle(qreal width)
     m_lines = m_document->lineCount();
 }
 
-std::future<std::vector<int>> DisplayLines::countInBackground(const QString &plain, const QFont &font,
+std::future<std::vector<int>> DisplayLines::countInBackground(const QString &text, const QFont &font,
                                                               qreal available, qreal tabStop)
 {
     auto counter = std::make_shared<WrapCounter>(font, available, tabStop);
-    return std::async(std::launch::async, [counter, &plain] {
+    return std::async(std::launch::async, [counter, &text] {
         std::vector<int> counts;
         qsizetype from = 0;
         for (;;) {
-            qsizetype to = plain.indexOf(QLatin1Char('\n'), from);
+            qsizetype to = text.indexOf(QChar::ParagraphSeparator, from);
             const bool last = to < 0;
             if (last)
-                to = plain.size();
-            counts.push_back(counter->latinLines(QStringView(plain).mid(from, to - from)));
+                to = text.size();
+            counts.push_back(counter->latinLines(QStringView(text).mid(from, to - from)));
             if (last)
                 break;
             from = to + 1;
@@ -178,26 +175,24 @@ void DisplayLines::adopt(const std::vector<int> &counts, qreal width)
     m_lines = doc->lineCount();
 }
 
-void DisplayLines::prepareLayouts()
+void DisplayLines::countNow(int from, int to, qreal width)
 {
-    // The plain-text layout, when the widest paragraph gets narrower, looks
-    // at every paragraph's layout object and makes those that don't exist
-    // yet: on a large file that stalls one keystroke. Make them now, a
-    // slice at a time while the editor is idle.
-    m_prepared = 0;
-    m_prepareStamp = m_stamp;
-    m_prepare.start();
-}
-
-void DisplayLines::prepareSlice()
-{
-    if (m_prepareStamp != m_stamp && m_prepared == 0)
+    QTextDocument *doc = m_document;
+    if (width <= 0)
         return;
-    QTextBlock b = m_document->findBlockByNumber(m_prepared);
-    for (int n = 0; b.isValid() && n < 20000; b = b.next(), ++n, ++m_prepared)
-        b.layout();
-    if (b.isValid())
-        m_prepare.start();
+    WrapCounter counter(doc->defaultFont(), width - 2 * doc->documentMargin(),
+                        doc->defaultTextOption().tabStopDistance());
+    const QTextBlock last = doc->findBlock(to);
+    for (QTextBlock b = doc->findBlock(from); b.isValid(); b = b.next()) {
+        if (b.isVisible()) {
+            const int lines = counter.lines(b.text());
+            if (b.lineCount() != lines)
+                b.setLineCount(lines);
+        }
+        if (b == last)
+            break;
+    }
+    m_lines = doc->lineCount();
 }
 
 } // namespace platform

@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <QString>
-#include <QTimer>
 
 #include <future>
 #include <vector>
@@ -38,18 +37,15 @@ public:
     void edited(int from, int to);
     void settle(qreal width);
 
-    // Counting a plain text about to be loaded, on another thread, and
-    // taking the counts once its paragraphs are in the document.
-    static std::future<std::vector<int>> countInBackground(const QString &plain, const QFont &font,
+    // Counting the paragraphs of a text in the document's form about to be
+    // loaded, on another thread, and taking the counts once they are in.
+    static std::future<std::vector<int>> countInBackground(const QString &text, const QFont &font,
                                                            qreal available, qreal tabStop);
     void adopt(const std::vector<int> &counts, qreal width);
-
-    // Makes every paragraph's layout object while the editor is idle.
-    void prepareLayouts();
-    void changed() { ++m_stamp; }
+    // Counts the paragraphs of the document range [from, to) at once.
+    void countNow(int from, int to, qreal width);
 
 private:
-    void prepareSlice();
 
     QTextDocument *m_document;
     qreal m_width = -1;
@@ -58,11 +54,6 @@ private:
     bool m_pending = false;
     int m_from = 0;
     int m_to = 0;
-
-    QTimer m_prepare;
-    int m_prepared = 0;
-    quint64 m_stamp = 0;
-    quint64 m_prepareStamp = 0;
 };
 
 } // namespace platform

@@ -4,6 +4,8 @@
 #include "platform/errors.h"
 #include "platform/rtfreader.h"
 #include "platform/rtfwriter.h"
+#include "platform/textpositions.h"
+#include "platform/ui.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -11,98 +13,137 @@
 
 namespace platform {
 
-LoadedText DocumentFile::read(const QString &path)
+using namespace docform;
+
+LoadedText DocumentFile::read(const QString &path, QWidget *parent)
 {
     LoadedText loaded;
-    if (!DocumentPreloader::take(path, &loaded)) {
-        int number = 0;
-        QString error;
-        if (!loadText(path, &loaded, &number, &error))
-            throw ControlError(number, error);
+    LoadResult result;
+    if (DocumentPreloader::take(path, &loaded, &result))
+        return loaded;
+    if (!result.ok && !result.tooLarge && result.errorNumber != 0)
+        throw ControlError(result.errorNumber, result.error);
+    const qint64 size = regularFileSize(path);
+    bool allowLarge = false;
+    if (result.tooLarge || size > kAskAbove) {
+        const QString question = QStringLiteral("%1 is larger than 1 GB. Open it anyway?").arg(path);
+        if (ui().messageBox(parent, question, QStringLiteral("Quillet Lite"), Buttons::YesNo, Icon::Warning)
+            != Answer::Yes)
+            throw ControlError(ControlError::Cancel, QStringLiteral("Cancel"));
+        allowLarge = true;
     }
-    return loaded;
+    if (size > kReadAheadAbove) {
+        // Large files are never read on the user-interface thread.
+        DocumentPreloader::start(path, allowLarge);
+        if (DocumentPreloader::take(path, &loaded, &result))
+            return loaded;
+    } else {
+        result = loadText(path, &loaded, allowLarge);
+        if (result.ok)
+            return loaded;
+    }
+    throw ControlError(result.errorNumber, result.error);
 }
 
-void DocumentFile::fill(QTextDocument *doc, const LoadedText &loaded)
+std::vector<int> DocumentFile::fill(QTextDocument *doc, const LoadedText &loaded)
 {
-    {
-        QTextCursor c(doc);
-        c.beginEditBlock();
-        c.select(QTextCursor::Document);
-        c.removeSelectedText();
-        c.setCharFormat(QTextCharFormat());
-        c.setBlockFormat(QTextBlockFormat());
-        if (loaded.isRichText)
-            rtf::insert(c, loaded.bytes);
-        else
-            c.insertText(loaded.decoded.text);
-        c.endEditBlock();
-    }
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    c.select(QTextCursor::Document);
+    c.removeSelectedText();
+    c.setCharFormat(QTextCharFormat());
+    c.setBlockFormat(QTextBlockFormat());
+    std::vector<int> hard;
+    m_richText = loaded.isRichText;
     if (loaded.isRichText) {
         m_format = TextFileFormat();
-        restamp(doc, 0, doc->characterCount());
+        rtf::insert(c, loaded.bytes);
+        const QString raw = doc->toRawText();
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            if (raw.at(i) == QChar::ParagraphSeparator || raw.at(i) == QChar::LineSeparator)
+                hard.push_back(int(i));
+        }
     } else {
-        m_format = loaded.decoded.format;
-        size_t i = 0;
-        for (QTextBlock b = doc->begin(); b.isValid() && i < loaded.stamps.size(); b = b.next(), ++i)
-            b.setUserState(loaded.stamps[i]);
+        m_format = loaded.format;
+        insertDocumentForm(c, loaded.form);
+        hard = loaded.form.hard;
     }
+    c.endEditBlock();
+    return hard;
 }
 
-QByteArray DocumentFile::encode(QTextDocument *doc)
+quint8 DocumentFile::styleOf(const QTextCharFormat &breakFormat) const
 {
-    Snapshot s = snapshot(doc);
-    QByteArray bytes = s.encode();
-    m_format = s.format;
-    return bytes;
+    // Breaks that differ from the file's usual one carry their style.
+    const QVariant v = breakFormat.property(BreakStyle);
+    return v.isValid() ? quint8(v.toInt()) : quint8(m_format.lineBreak);
 }
 
-DocumentFile::Snapshot DocumentFile::snapshot(QTextDocument *doc) const
+std::vector<quint8> DocumentFile::breakStyles(QTextDocument *doc, const TextPositions &positions) const
+{
+    // The style of every break, in order.
+    std::vector<quint8> breaks;
+    breaks.reserve(size_t(positions.breakCount()));
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            const qsizetype packed = frag.text().count(QChar(kPackedBreak));
+            if (packed > 0)
+                breaks.insert(breaks.end(), size_t(packed), styleOf(frag.charFormat()));
+        }
+        const QTextBlock next = b.next();
+        if (next.isValid() && !next.charFormat().boolProperty(SoftBreak))
+            breaks.push_back(styleOf(next.charFormat()));
+    }
+    return breaks;
+}
+
+QByteArray DocumentFile::encode(QTextDocument *doc, const TextPositions &positions) const
+{
+    return snapshot(doc, positions).encode();
+}
+
+DocumentFile::Snapshot DocumentFile::snapshot(QTextDocument *doc, const TextPositions &positions) const
 {
     Snapshot s;
-    s.rawText = doc->toRawText();
+    s.rawText = positions.plainText();
     s.format = m_format;
-    if (m_format.mixedBreaks) {
-        s.breaks.reserve(size_t(doc->blockCount()));
-        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-            const int style = stampBreakStyle(b.userState());
-            s.breaks.push_back(style ? quint8(style - 1) : quint8(m_format.lineBreak));
-        }
-    }
+    if (m_format.mixedBreaks)
+        s.breaks = breakStyles(doc, positions);
     return s;
 }
 
-QByteArray DocumentFile::Snapshot::encode()
+void DocumentFile::appendPiece(QTextDocument *doc, const TextPositions &positions, int from, int to, QString *text,
+                               std::vector<quint8> *breaks) const
 {
-    rawText.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return encodeText(rawText, &format, format.mixedBreaks ? &breaks : nullptr);
+    *text += positions.plainText(from, to);
+    if (!m_format.mixedBreaks)
+        return;
+    for (const int at : positions.hardBreaks(from, to))
+        breaks->push_back(styleOf(formatAt(doc, at)));
 }
 
-bool DocumentFile::unchangedText(QTextDocument *doc, int position, int length)
+QByteArray DocumentFile::Snapshot::encode() const
 {
-    QTextBlock b = doc->findBlock(position);
-    const QTextBlock last = doc->findBlock(position + length);
-    while (b.isValid()) {
-        const int state = b.userState();
-        if (state < 0 || paragraphStamp(b.text(), stampBreakStyle(state)) != state)
-            return false;
-        if (b == last)
-            break;
-        b = b.next();
-    }
-    return true;
+    return encodeText(rawText, format, format.mixedBreaks ? &breaks : nullptr);
 }
 
-void DocumentFile::restamp(QTextDocument *doc, int from, int to)
+bool DocumentFile::canEncode(const TextPositions &positions) const
 {
-    QTextBlock b = doc->findBlock(from);
-    const QTextBlock last = doc->findBlock(to);
-    while (b.isValid()) {
-        b.setUserState(paragraphStamp(b.text(), stampBreakStyle(b.userState())));
-        if (b == last)
-            break;
-        b = b.next();
-    }
+    if (m_format.encoding == TextFileFormat::Utf8)
+        return true;
+    return platform::canEncode(positions.plainText(), m_format);
+}
+
+int DocumentFile::newBreakStyle(QTextDocument *doc, const TextPositions &positions, int pos) const
+{
+    if (!m_format.mixedBreaks)
+        return -1;
+    const int end = positions.lineEnd(pos);
+    if (end >= doc->characterCount() - 1)
+        return -1; // the last line has no break of its own
+    const QVariant style = formatAt(doc, end).property(BreakStyle);
+    return style.isValid() ? style.toInt() : -1;
 }
 
 void DocumentFile::writeRichText(const QString &path, const QTextDocument &document)

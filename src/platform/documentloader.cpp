@@ -4,10 +4,14 @@
 #include "platform/rtfreader.h"
 
 #include <QFile>
-#include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <future>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -16,70 +20,107 @@ quint64 hashContent(const QByteArray &bytes)
     return quint64(qHash(QByteArrayView(bytes), size_t(0x9E3779B97F4A7C15ULL))) | 1;
 }
 
-int paragraphStamp(QStringView text, int breakStyle)
+namespace {
+
+LoadResult failure(int number, const QString &error)
 {
-    const uint h = uint(qHash(text)) & 0x1FFFFFFFu;
-    return int((h << 2) | uint(breakStyle & 3));
+    LoadResult r;
+    r.errorNumber = number;
+    r.error = error;
+    return r;
 }
 
-std::vector<int> paragraphStamps(const DecodedText &decoded)
+QString systemError(int code)
 {
-    std::vector<int> stamps;
-    const QString &text = decoded.text;
-    qsizetype from = 0;
-    size_t breakNo = 0;
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// Opens without waiting (a FIFO with no writer would block a plain open)
+// and checks what was opened before reading anything.
+LoadResult readRegularFile(const QString &path, bool allowLarge, QByteArray *bytes)
+{
+    if (path.isEmpty())
+        return failure(ControlError::FileNotFound, QStringLiteral("File not found"));
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        return failure(code == ENOENT || code == ENOTDIR ? int(ControlError::FileNotFound)
+                                                         : int(ControlError::PathFileAccess),
+                       systemError(code));
+    }
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return failure(ControlError::PathFileAccess, systemError(errno));
+    if (S_ISDIR(st.st_mode))
+        return failure(ControlError::PathFileAccess, systemError(EISDIR));
+    if (!S_ISREG(st.st_mode))
+        return failure(ControlError::PathFileAccess, QStringLiteral("Not a regular file"));
+    if (st.st_size > kAskAbove && !allowLarge) {
+        LoadResult r = failure(ControlError::PathFileAccess, QStringLiteral("File too large"));
+        r.tooLarge = true;
+        return r;
+    }
+    // Back to blocking reads, which a regular file never makes wait long.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    bytes->resize(qsizetype(st.st_size));
+    qsizetype got = 0;
     for (;;) {
-        qsizetype to = text.indexOf(QLatin1Char('\n'), from);
-        const bool last = to < 0;
-        if (last)
-            to = text.size();
-        int style = 0;
-        if (decoded.format.mixedBreaks && breakNo < decoded.breaks.size()) {
-            const int s = decoded.breaks[breakNo];
-            if (s != decoded.format.lineBreak)
-                style = s + 1;
+        if (got == bytes->size())
+            bytes->resize(got + 65536); // the file grew meanwhile
+        const ssize_t n = ::read(fd, bytes->data() + got, size_t(bytes->size() - got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failure(ControlError::PathFileAccess, systemError(errno));
         }
-        ++breakNo;
-        stamps.push_back(paragraphStamp(QStringView(text).mid(from, to - from), style));
-        if (last)
+        if (n == 0)
             break;
-        from = to + 1;
+        got += n;
     }
-    return stamps;
+    bytes->truncate(got);
+    LoadResult ok;
+    ok.ok = true;
+    return ok;
 }
 
-bool loadText(const QString &path, LoadedText *out, int *errorNumber, QString *error)
+} // namespace
+
+qint64 regularFileSize(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *errorNumber = ControlError::FileNotFound;
-        *error = QStringLiteral("File not found");
-        return false;
-    }
-    QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
-        *errorNumber = ControlError::PathFileAccess;
-        *error = info.isDir() ? QStringLiteral("Is a directory") : file.errorString();
-        return false;
-    }
-    QByteArray bytes = file.readAll();
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
+}
+
+LoadResult loadText(const QString &path, LoadedText *out, bool allowLarge)
+{
+    QByteArray bytes;
+    LoadResult r = readRegularFile(path, allowLarge, &bytes);
+    if (!r.ok)
+        return r;
     out->contentHash = hashContent(bytes);
-    if (file.error() != QFileDevice::NoError) {
-        *errorNumber = ControlError::PathFileAccess;
-        *error = file.errorString();
-        return false;
-    }
     // Only a whole rich-text document is read as one; anything else, even
     // if it starts the same way, is plain text kept byte for byte.
     if (rtf::isCompleteDocument(bytes)) {
         out->isRichText = true;
         out->bytes = std::move(bytes);
-        return true;
+        return r;
     }
     out->isRichText = false;
-    out->decoded = decodeText(bytes);
-    out->stamps = paragraphStamps(out->decoded);
-    return true;
+    QString decoded = decodeText(bytes, &out->format);
+    bytes = QByteArray();
+    FormOptions options;
+    options.pack = true;
+    options.format = &out->format;
+    out->form = toDocumentForm(decoded, options);
+    return r;
 }
 
 namespace {
@@ -88,7 +129,7 @@ struct Preload
 {
     std::mutex mutex;
     QString path;
-    std::future<std::pair<bool, LoadedText>> result;
+    std::future<std::pair<LoadResult, LoadedText>> result;
     bool active = false;
 };
 
@@ -100,7 +141,7 @@ Preload &preload()
 
 } // namespace
 
-void DocumentPreloader::start(const QString &path)
+void DocumentPreloader::start(const QString &path, bool allowLarge)
 {
     Preload &p = preload();
     std::lock_guard<std::mutex> lock(p.mutex);
@@ -108,26 +149,26 @@ void DocumentPreloader::start(const QString &path)
         return;
     p.active = true;
     p.path = path;
-    p.result = std::async(std::launch::async, [path] {
+    p.result = std::async(std::launch::async, [path, allowLarge] {
         LoadedText text;
-        int number = 0;
-        QString error;
-        const bool ok = loadText(path, &text, &number, &error);
-        return std::make_pair(ok, std::move(text));
+        const LoadResult r = loadText(path, &text, allowLarge);
+        return std::make_pair(r, std::move(text));
     });
 }
 
-bool DocumentPreloader::take(const QString &path, LoadedText *out)
+bool DocumentPreloader::take(const QString &path, LoadedText *out, LoadResult *result)
 {
     Preload &p = preload();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (!p.active || p.path != path)
         return false;
     p.active = false;
-    auto result = p.result.get();
-    if (!result.first)
+    auto done = p.result.get();
+    if (result)
+        *result = done.first;
+    if (!done.first.ok)
         return false;
-    *out = std::move(result.second);
+    *out = std::move(done.second);
     return true;
 }
 

@@ -1,51 +1,56 @@
 #pragma once
 
+#include "platform/documenttext.h"
 #include "platform/textfile.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <vector>
-
 namespace platform {
 
-// A file read and decoded, ready to go into a document: its text, how it
-// was written, and each paragraph's stamp.
+// A file read and decoded, ready to go into a document.
 struct LoadedText
 {
     bool isRichText = false;
-    QByteArray bytes;          // rich text: the source, read by the control
-    DecodedText decoded;       // plain text
-    std::vector<int> stamps;   // plain text: one per paragraph
-    quint64 contentHash = 0;   // of the bytes read (hashContent)
+    QByteArray bytes;      // rich text: the source, read by the control
+    TextFileFormat format; // plain text: how it was written
+    DocumentForm form;     // plain text in the document's form
+    quint64 contentHash = 0; // of the bytes read (hashContent)
 };
 
 // A hash of a file's bytes, to tell later whether they changed (never 0).
 quint64 hashContent(const QByteArray &bytes);
 
-// Reads and decodes a file; false with the system's reason when it can't
-// be read.
-bool loadText(const QString &path, LoadedText *out, int *errorNumber, QString *error);
+// Files above this size are read on another thread; above the second,
+// the user is asked first.
+constexpr qint64 kReadAheadAbove = 1 << 20;
+constexpr qint64 kAskAbove = qint64(1) << 30;
 
-// A paragraph's stamp: the hash of its text in the upper bits and the
-// style of the line break that ends it (0 = the file's usual one) in the
-// lowest two.
-int paragraphStamp(QStringView text, int breakStyle);
-inline int stampBreakStyle(int userState) { return userState < 0 ? 0 : (userState & 3); }
-// The stamps of every paragraph of decoded text.
-std::vector<int> paragraphStamps(const DecodedText &decoded);
+struct LoadResult
+{
+    bool ok = false;
+    bool tooLarge = false; // above kAskAbove and not allowed
+    int errorNumber = 0;
+    QString error;
+};
 
-// Reads and decodes the file named on the command line on another thread
-// while the main window is being set up. LoadFile takes the result when it
-// asks for the same path.
+// Reads and decodes a file. Only a regular file is read: a folder, a
+// device, a FIFO or a socket is refused at once, without waiting on it.
+LoadResult loadText(const QString &path, LoadedText *out, bool allowLarge);
+
+// The size of a regular file, or -1 for anything else.
+qint64 regularFileSize(const QString &path);
+
+// Reads and decodes a file on another thread, for the command line while
+// the main window is being set up, and for any file above kReadAheadAbove.
+// LoadFile takes the result when it asks for the same path.
 class DocumentPreloader
 {
 public:
-    static void start(const QString &path);
+    static void start(const QString &path, bool allowLarge = false);
     // The preloaded text for path, waiting for it if need be; false when
-    // none was preloaded for it or reading failed (the caller then reads
-    // it itself, and reports the failure).
-    static bool take(const QString &path, LoadedText *out);
+    // none was preloaded for it (and *result untouched) or it failed.
+    static bool take(const QString &path, LoadedText *out, LoadResult *result = nullptr);
     // Drops anything preloaded and not taken.
     static void discard();
 };

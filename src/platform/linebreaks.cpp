@@ -142,6 +142,9 @@ struct WrapCounter::Private
         return next - at;
     }
 
+    int count(QStringView text, std::vector<int> *starts) const;
+    int segmentLines(const QChar *chars, qsizetype n, int offset, std::vector<int> *starts) const;
+
     int exactLines(QStringView text) const
     {
         QTextLayout layout(text.toString(), font);
@@ -178,17 +181,50 @@ int WrapCounter::lines(QStringView text) const
 
 int WrapCounter::latinLines(QStringView text) const
 {
-    const qsizetype n = text.size();
+    return d->count(text, nullptr);
+}
+
+bool WrapCounter::latinLineStarts(QStringView text, std::vector<int> *starts) const
+{
+    starts->clear();
+    if (d->count(text, starts) >= 0)
+        return true;
+    starts->clear();
+    return false;
+}
+
+int WrapCounter::Private::count(QStringView text, std::vector<int> *starts) const
+{
+    // Forced breaks split the paragraph into lines counted each alone.
+    int total = 0;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = text.indexOf(QChar(0x2028), from);
+        const qsizetype end = at < 0 ? text.size() : at + 1;
+        const int n = segmentLines(text.data() + from, end - from - (at < 0 ? 0 : 1), int(from), starts);
+        if (n < 0)
+            return -1;
+        total += n;
+        if (at < 0)
+            return total;
+        from = end;
+        if (starts)
+            starts->push_back(int(from));
+    }
+}
+
+int WrapCounter::Private::segmentLines(const QChar *chars, qsizetype n, int offset, std::vector<int> *starts) const
+{
     if (n == 0)
         return 1;
-    const qreal W = d->width;
+    const qreal W = width;
     if (W <= 0)
         return 1;
-    const char16_t *s = reinterpret_cast<const char16_t *>(text.data());
-    const qreal *adv = d->advance.data();
+    const char16_t *s = reinterpret_cast<const char16_t *>(chars);
+    const qreal *adv = advance.data();
 
-    // Quick answer for a paragraph that fits whole; other scripts are left
-    // to the layout itself.
+    // Quick answer for a line that fits whole; other scripts are left to
+    // the layout itself.
     qreal total = 0;
     bool hasTab = false;
     for (qsizetype i = 0; i < n; ++i) {
@@ -210,6 +246,12 @@ int WrapCounter::latinLines(QStringView text) const
     qreal x = 0;
     bool hasContent = false;
     qsizetype i = 0;
+    auto newLine = [&](qsizetype at) {
+        ++lines;
+        x = 0;
+        if (starts)
+            starts->push_back(offset + int(at));
+    };
     while (i < n) {
         // The unit's content.
         qsizetype j = i;
@@ -229,17 +271,14 @@ int WrapCounter::latinLines(QStringView text) const
         const qsizetype contentEnd = j;
         if (contentEnd > i) {
             if (hasContent && x + w > W) {
-                ++lines;
-                x = 0;
+                newLine(i);
                 hasContent = false;
             }
             if (x + w > W) {
                 for (qsizetype k = i; k < contentEnd; ++k) {
                     const qreal cw = adv[s[k]];
-                    if (x > 0 && x + cw > W) {
-                        ++lines;
-                        x = 0;
-                    }
+                    if (x > 0 && x + cw > W)
+                        newLine(k);
                     x += cw;
                 }
             } else {
@@ -249,7 +288,7 @@ int WrapCounter::latinLines(QStringView text) const
         }
         // Its white space.
         while (j < n && kClasses[s[j]] == SP) {
-            x += s[j] == '\t' ? d->tabWidth(x) : adv[s[j]];
+            x += s[j] == '\t' ? tabWidth(x) : adv[s[j]];
             ++j;
         }
         i = j;

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace platform {
 
@@ -20,10 +21,15 @@ public:
     WrapCounter(const QFont &font, qreal width, qreal tabStop);
     ~WrapCounter();
 
+    // A forced line break (U+2028) inside the paragraph starts a new line,
+    // as in the layout.
     int lines(QStringView paragraph) const;
     // The same without falling back to a real layout: -1 for a paragraph
     // that needs one. Safe to call from any thread.
     int latinLines(QStringView paragraph) const;
+    // Where each display line after the first begins; false (and nothing
+    // found) for a paragraph that needs a real layout.
+    bool latinLineStarts(QStringView paragraph, std::vector<int> *starts) const;
 
 
 private:

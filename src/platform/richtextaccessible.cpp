@@ -87,12 +87,8 @@ public:
     }
     QString text(int start, int end) const override
     {
-        QTextCursor c(doc());
-        c.setPosition(clamp(start));
-        c.setPosition(clamp(end), QTextCursor::KeepAnchor);
-        QString s = c.selectedText();
-        s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        return s;
+        const int from = clamp(std::min(start, end));
+        return box()->accessibleText(from, std::max(from, clamp(end)));
     }
     int characterCount() const override { return doc()->characterCount() - 1; }
     QRect characterRect(int offset) const override

@@ -1,39 +1,55 @@
 #include "platform/richtextbox.h"
-#include "platform/textprint.h"
 
+#include "platform/documenttext.h"
 #include "platform/errors.h"
+#include "platform/linebreaks.h"
 #include "platform/richtextaccessible.h"
 #include "platform/rtfreader.h"
 #include "platform/twips.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QContextMenuEvent>
+#include <QAbstractUndoItem>
 #include <QFontDatabase>
-#include <QKeyEvent>
-#include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
 namespace {
 
-// Paragraphs above this many are counted on another thread while a file
-// loads.
-constexpr int kCountedParagraphs = 2000;
-
-int shiftState(Qt::KeyboardModifiers m)
+// Rich-text source as bytes: characters outside ASCII as \uN, so that
+// none is lost whatever code page the source names.
+QByteArray rtfSourceBytes(const QString &source)
 {
-    int shift = 0;
-    if (m & Qt::ShiftModifier) shift |= 1;
-    if (m & Qt::ControlModifier) shift |= 2;
-    if (m & Qt::AltModifier) shift |= 4;
-    return shift;
+    QByteArray out;
+    out.reserve(source.size());
+    for (const QChar ch : source) {
+        if (ch.unicode() < 0x80)
+            out.append(char(ch.unicode()));
+        else
+            out.append("\\u" + QByteArray::number(qint16(ch.unicode())) + '?');
+    }
+    return out;
 }
 
 } // namespace
+
+// Part of every format change of ours: its undo and redo say that the
+// change they make is one of formats only.
+class FormatUndoMark : public QAbstractUndoItem
+{
+public:
+    explicit FormatUndoMark(RichTextBox *box) : m_box(box) {}
+    void undo() override { m_box->m_formatUndo = true; }
+    void redo() override { m_box->m_formatUndo = true; }
+
+private:
+    RichTextBox *m_box;
+};
 
 QFont RichTextBox::defaultTextFont()
 {
@@ -45,7 +61,11 @@ QFont RichTextBox::defaultTextFont()
 }
 
 RichTextBox::RichTextBox(QWidget *parent)
-    : QPlainTextEdit(parent), m_positions(document()), m_colours(document()), m_lines(document())
+    : QPlainTextEdit(parent),
+      m_positions(document()),
+      m_colours(document()),
+      m_lines(document()),
+      m_pieces(document(), m_positions)
 {
     installRichTextAccessibility();
     setFont(defaultTextFont());
@@ -65,7 +85,6 @@ RichTextBox::RichTextBox(QWidget *parent)
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &RichTextBox::onCursorMoved);
     connect(this, &QPlainTextEdit::selectionChanged, this, &RichTextBox::onCursorMoved);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &RichTextBox::showColours);
-    m_lastBlockCount = doc->blockCount();
     rememberUndoSteps();
 }
 
@@ -97,16 +116,37 @@ void RichTextBox::setText(const QString &text)
     {
         Nesting::Scope own(m_ownFormatting);
         QTextCursor c(document());
-        c.beginEditBlock();
         c.select(QTextCursor::Document);
-        c.insertText(TextPositions::documentForm(text), QTextCharFormat());
-        c.endEditBlock();
+        const QTextCharFormat plain;
+        insertText(c, text, &plain);
     }
+    m_file.setRichText(false);
     m_colours.clear();
     setTextCursor(QTextCursor(document()));
     showColours();
-    if (document()->blockCount() > kCountedParagraphs)
-        m_lines.prepareLayouts();
+}
+
+void RichTextBox::insertText(QTextCursor &c, const QString &text, const QTextCharFormat *base)
+{
+    FormOptions options;
+    options.pack = true;
+    options.breakStyle = m_file.newBreakStyle(document(), m_positions, c.selectionStart());
+    const DocumentForm form = toDocumentForm(text, options);
+    c.beginEditBlock();
+    const int start = base ? insertDocumentForm(c, form, *base) : insertDocumentForm(c, form);
+    if (form.text.size() > docform::kLongLine) {
+        const qreal width = wrapWidth();
+        QTextDocument *doc = document();
+        const WrapCounter wrap(doc->defaultFont(), width - 2 * doc->documentMargin(),
+                               doc->defaultTextOption().tabStopDistance());
+        splitLongParagraphs(doc, start, c.position(), width > 0 ? &wrap : nullptr);
+    }
+    c.endEditBlock();
+}
+
+qreal RichTextBox::wrapWidth() const
+{
+    return isVisible() ? viewport()->width() : 0;
 }
 
 // ---------------------------------------------------------------- selection
@@ -171,7 +211,7 @@ void RichTextBox::setSelText(const QString &text)
 {
     applyPendingColours();
     QTextCursor c = textCursor();
-    c.insertText(TextPositions::documentForm(text));
+    insertText(c, text, nullptr);
     setTextCursor(c);
 }
 
@@ -179,14 +219,15 @@ void RichTextBox::setSelRTF(const QString &source)
 {
     applyPendingColours();
     QTextCursor c = textCursor();
-    const QByteArray bytes = source.toLatin1();
+    const QByteArray bytes = rtfSourceBytes(source);
     if (rtf::isRtf(bytes)) {
+        m_file.setRichText(true);
         Nesting::Scope own(m_ownFormatting);
         c.beginEditBlock();
         rtf::insert(c, bytes);
         c.endEditBlock();
     } else {
-        c.insertText(TextPositions::documentForm(source));
+        insertText(c, source, nullptr);
     }
     setTextCursor(c);
 }
@@ -252,16 +293,10 @@ void RichTextBox::setSelFontSize(double points)
     if (points <= 0 || points > 1638)
         throw ControlError(ControlError::InvalidPropertyValue, QStringLiteral("Invalid property value"));
     applyPendingColours();
-    QTextCursor c = textCursor();
     QTextCharFormat f;
     f.setFontPointSize(points);
-    {
-        Nesting::Scope formatOnly(m_formatOnly);
-        if (c.hasSelection())
-            c.mergeCharFormat(f);
-        else
-            mergeCurrentCharFormat(f);
-    }
+    changeFormat(f);
+    const QTextCursor c = textCursor();
     if (c.hasSelection() && c.selectionStart() == 0
         && c.selectionEnd() >= document()->characterCount() - 1) {
         // The whole text has one size now: count lines in it.
@@ -282,12 +317,21 @@ void RichTextBox::setSelBold(bool on)
 {
     QTextCharFormat f;
     f.setFontWeight(on ? QFont::Bold : QFont::Normal);
+    changeFormat(f);
+}
+
+void RichTextBox::changeFormat(const QTextCharFormat &f)
+{
     QTextCursor c = textCursor();
     Nesting::Scope formatOnly(m_formatOnly);
-    if (c.hasSelection())
-        c.mergeCharFormat(f);
-    else
+    if (!c.hasSelection()) {
         mergeCurrentCharFormat(f);
+        return;
+    }
+    c.beginEditBlock();
+    document()->appendUndoItem(new FormatUndoMark(this));
+    c.mergeCharFormat(f);
+    c.endEditBlock();
 }
 
 // ---------------------------------------------------------------- margin
@@ -350,121 +394,6 @@ int RichTextBox::LineFromChar() const
     return m_lines.lineOf(pos);
 }
 
-// ---------------------------------------------------------------- files
-
-void RichTextBox::LoadFile(const QString &path)
-{
-    applyPendingColours();
-    const LoadedText loaded = DocumentFile::read(path);
-    // The file replaces the content of the control's own document, with
-    // undo off and the control's change handling quiet until it is in.
-    // Meanwhile other threads count the wrapped lines of a large plain
-    // text and make its Text.
-    QTextDocument *doc = document();
-    const QString &plain = loaded.decoded.text;
-    std::future<std::vector<int>> counting;
-    std::future<QString> crlf;
-    const qreal width = viewport()->width();
-    if (!loaded.isRichText && loaded.stamps.size() > size_t(kCountedParagraphs) && isVisible() && width > 0) {
-        counting = DisplayLines::countInBackground(plain, doc->defaultFont(), width - 2 * doc->documentMargin(),
-                                                   doc->defaultTextOption().tabStopDistance());
-        crlf = std::async(std::launch::async, [&plain] { return TextPositions::crlfText(plain); });
-    }
-    doc->setUndoRedoEnabled(false);
-    {
-        Nesting::Scope loading(m_loading);
-        m_file.fill(doc, loaded);
-    }
-    m_loadedRichText = loaded.isRichText;
-    m_loadedHash = loaded.contentHash;
-    doc->setUndoRedoEnabled(true);
-    doc->setModified(false);
-    m_lastBlockCount = doc->blockCount();
-    rememberUndoSteps();
-    m_colours.clear();
-    m_positions.changed();
-    m_lines.changed();
-    m_lines.forget();
-    if (counting.valid()) {
-        m_lines.adopt(counting.get(), width);
-        m_positions.adoptText(crlf.get());
-        m_lines.prepareLayouts();
-    } else {
-        recountLines();
-    }
-    setTextCursor(QTextCursor(doc));
-    showColours();
-    Q_EMIT Change();
-    announceSelection(true);
-}
-
-void RichTextBox::SaveFile(const QString &path)
-{
-    DocumentFile::writeRichText(path, *formattedCopy());
-}
-
-QByteArray RichTextBox::encodedText()
-{
-    return m_file.encode(document());
-}
-
-std::unique_ptr<QTextDocument> RichTextBox::formattedCopy(int from, int to)
-{
-    applyPendingColours();
-    if (to < 0)
-        to = document()->characterCount() - 1;
-    return m_colours.formattedCopy(from, to);
-}
-
-// ---------------------------------------------------------------- find
-
-int RichTextBox::Find(const QString &text, int start, int end)
-{
-    applyPendingColours();
-    QTextDocument *doc = document();
-    const QTextCursor current = textCursor();
-    int from, to;
-    if (start < 0 && end < 0) {
-        if (current.hasSelection()) {
-            from = current.selectionStart();
-            to = current.selectionEnd();
-        } else {
-            from = 0;
-            to = doc->characterCount() - 1;
-        }
-    } else {
-        from = start < 0 ? current.selectionStart() : m_positions.toDocument(start);
-        to = end < 0 ? doc->characterCount() - 1 : m_positions.toDocument(end);
-    }
-    if (text.isEmpty())
-        return -1;
-    QTextCursor found = doc->find(text, from);
-    if (found.isNull() || found.selectionEnd() > to)
-        return -1;
-    setTextCursor(found);
-    ensureCursorVisible();
-    return m_positions.toText(found.selectionStart());
-}
-
-void RichTextBox::SelPrint(QPrinter *printer)
-{
-    if (!printer)
-        throw ControlError(ControlError::InvalidPropertyValue, QStringLiteral("No printer"));
-    const QTextCursor c = textCursor();
-    auto copy = c.hasSelection() ? formattedCopy(c.selectionStart(), c.selectionEnd()) : formattedCopy();
-    printText(*copy, printer);
-}
-
-void RichTextBox::Refresh()
-{
-    viewport()->repaint();
-}
-
-void RichTextBox::SetFocus()
-{
-    setFocus(Qt::OtherFocusReason);
-}
-
 // ---------------------------------------------------------------- changes
 
 void RichTextBox::onContentsChange(int position, int removed, int added)
@@ -472,32 +401,46 @@ void RichTextBox::onContentsChange(int position, int removed, int added)
     if (m_loading.active())
         return;
     QTextDocument *doc = document();
-    const int blocks = doc->blockCount();
     const bool undoing = doc->availableUndoSteps() < m_lastUndoSteps;
     const bool redoing = doc->availableRedoSteps() < m_lastRedoSteps && !undoing;
     rememberUndoSteps();
-
-    const bool formatOnly = m_formatOnly.active()
-        || (removed == added && blocks == m_lastBlockCount && DocumentFile::unchangedText(doc, position, added));
-    const bool blocksChanged = blocks != m_lastBlockCount;
-    m_lastBlockCount = blocks;
+    const bool formatOnly = m_formatOnly.active() || std::exchange(m_formatUndo, false);
     if (formatOnly) {
         showColours();
         return;
     }
-    m_positions.changed();
-    m_lines.changed();
+    m_positions.textChanged(position, removed, added);
     m_colours.textChanged(position, removed, added, !m_ownFormatting.active(), undoing || redoing);
     rememberUndoSteps(); // the colours may have added a step of their own
-    DocumentFile::restamp(doc, position, position + added);
-    if (added > 0 && (removed != added || blocksChanged))
+    // The edited paragraphs get their moved colours now, before the layout
+    // lays them out, so that it does so once.
+    if (isVisible()) {
+        const QTextBlock last = doc->findBlock(position + added);
+        for (QTextBlock b = doc->findBlock(position); b.isValid(); b = b.next()) {
+            m_colours.decorate(b);
+            if (b == last)
+                break;
+        }
+    }
+    if (added > 0 && removed != added)
         m_lines.edited(position, position + added);
+    m_changedFrom = m_changedFrom < 0 ? position : std::min(m_changedFrom, position);
+    m_changedTo = std::max(m_changedTo, position + added);
 }
 
 void RichTextBox::onContentsChanged()
 {
     if (m_loading.active())
         return;
+    if (m_changedFrom >= 0) {
+        m_pieces.updateVisibility(m_changedFrom, m_changedTo);
+        QTextCursor c = textCursor();
+        if (m_pieces.moveOutOfHidden(c)) {
+            const QSignalBlocker quiet(this);
+            setTextCursor(c);
+        }
+        m_changedFrom = m_changedTo = -1;
+    }
     m_lines.settle(viewport()->width());
     showColours();
     Q_EMIT Change();
@@ -605,36 +548,6 @@ void RichTextBox::changeEvent(QEvent *event)
         m_lines.forget();
         recountLines();
     }
-}
-
-void RichTextBox::contextMenuEvent(QContextMenuEvent *event)
-{
-    // A right-button press opens the Quick Link menu, handled by the window.
-    event->accept();
-}
-
-void RichTextBox::keyPressEvent(QKeyEvent *event)
-{
-    Q_EMIT KeyDown(event->key(), shiftState(event->modifiers()));
-    QPlainTextEdit::keyPressEvent(event);
-}
-
-void RichTextBox::mousePressEvent(QMouseEvent *event)
-{
-    int button = 0;
-    if (event->button() == Qt::LeftButton)
-        button = 1;
-    else if (event->button() == Qt::RightButton)
-        button = 2;
-    else if (event->button() == Qt::MiddleButton)
-        button = 4;
-    const QPoint p = event->position().toPoint();
-    Q_EMIT MouseDown(button, shiftState(event->modifiers()), p.x(), p.y());
-    if (event->button() == Qt::RightButton) {
-        event->accept(); // the Quick Link menu, not the edit menu
-        return;
-    }
-    QPlainTextEdit::mousePressEvent(event);
 }
 
 } // namespace platform

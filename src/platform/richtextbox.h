@@ -3,14 +3,17 @@
 #include "platform/colouroverlay.h"
 #include "platform/displaylines.h"
 #include "platform/documentfile.h"
+#include "platform/linepieces.h"
 #include "platform/nesting.h"
 #include "platform/redrawbatch.h"
 #include "platform/textpositions.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 
 #include <memory>
 
+class QMimeData;
 class QPrinter;
 class QTextDocument;
 
@@ -20,7 +23,7 @@ namespace platform {
 //
 // Positions are those of Text, where a line break is the two characters
 // CR LF; the control converts them to the document's own positions (one
-// character per break). Colours given with SelColor are kept as colour
+// character per break; see documenttext.h for the document's form). Colours given with SelColor are kept as colour
 // runs over the text and shown as display formats, the way a highlighter
 // colours text, so that colouring a large file costs little; they behave
 // like character formatting (they move with the text, and typed text takes
@@ -29,7 +32,8 @@ namespace platform {
 //
 // The work is shared by parts with one job each: TextPositions (positions
 // and Text), ColourOverlay (the colours), DisplayLines (the line count),
-// RedrawBatch (suspended redraw) and DocumentFile (reading and writing).
+// RedrawBatch (suspended redraw), DocumentFile (reading and writing) and
+// LinePieces (editing where a long line is split).
 //
 // Errors are reported by throwing ControlError.
 class RichTextBox : public QPlainTextEdit
@@ -88,9 +92,17 @@ public:
     // The text in the encoding and line breaks it was loaded with.
     QByteArray encodedText();
     // The same, in two steps: the snapshot here, the encoding anywhere.
-    DocumentFile::Snapshot encodingSnapshot() const { return m_file.snapshot(document()); }
+    DocumentFile::Snapshot encodingSnapshot() const { return m_file.snapshot(document(), m_positions); }
+    // A piece of it: the document range [from, to) appended to a text and
+    // its break styles (DocumentFile::appendPiece).
+    void appendEncodingPiece(int from, int to, QString *text, std::vector<quint8> *breaks) const
+    {
+        m_file.appendPiece(document(), m_positions, from, to, text, breaks);
+    }
     const TextFileFormat &fileFormat() const { return m_file.format(); }
     void setFileFormat(const TextFileFormat &format) { m_file.setFormat(format); }
+    // Whether the file's encoding holds every character of the text.
+    bool canEncode() const { return m_file.canEncode(m_positions); }
 
     // Case-insensitive search inside words. With neither position: in the
     // selection if there is one, else the whole text; with end only: from
@@ -122,9 +134,25 @@ public:
     // The colour runs in document positions (tests and accessibility).
     const ColourRuns &colourRuns() const { return m_colours.runs(); }
 
+    // The document range [from, to) as a screen reader gets it: one
+    // character per document position.
+    QString accessibleText(int from, int to) const { return m_positions.accessibleText(from, to); }
+
     // Position conversion between Text and the document.
     int toDocumentPosition(int textPos) const { return m_positions.toDocument(textPos); }
     int toTextPosition(int documentPos) const { return m_positions.toText(documentPos); }
+    // The text's own lines (a wrapped line is one line; the document may
+    // hold several in a paragraph, or one in several), counted from 0:
+    // how many, the one holding a document position, and the document
+    // range [start, end) of one (-1 when there is no such line).
+    int textLineCount() const { return m_positions.breakCount() + 1; }
+    int textLineOf(int documentPos) const { return m_positions.lineOf(documentPos); }
+    int textLineStart(int line) const { return m_positions.startOfLine(line); }
+    int textLineEnd(int line) const
+    {
+        const int start = m_positions.startOfLine(line);
+        return start < 0 ? -1 : m_positions.lineEnd(start);
+    }
 
     // The font a new document window's text uses.
     static QFont defaultTextFont();
@@ -138,6 +166,9 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+    void insertFromMimeData(const QMimeData *source) override;
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -145,6 +176,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    friend class FormatUndoMark;
     void onContentsChange(int position, int removed, int added);
     void onContentsChanged();
     void onCursorMoved();
@@ -157,29 +189,39 @@ private:
     void updateViewportMargin();
     void showColours();
     void rememberUndoSteps();
+    // Puts text (line breaks CR LF, LF or CR) in place of the selection.
+    void insertText(QTextCursor &cursor, const QString &text, const QTextCharFormat *base);
+    void changeFormat(const QTextCharFormat &format);
+    qreal wrapWidth() const;
 
     TextPositions m_positions;
     ColourOverlay m_colours;
     DisplayLines m_lines;
     RedrawBatch m_batch;
     DocumentFile m_file;
+    LinePieces m_pieces;
     bool m_loadedRichText = false;
     quint64 m_loadedHash = 0;
 
     // Edits of our own that change formats only, or that bring their own
     // formatting, must not move or spread colours; while loading, the
-    // change handling is quiet.
+    // change handling is quiet. An undo or redo of a format change says so
+    // through m_formatUndo.
     Nesting m_formatOnly;
     Nesting m_ownFormatting;
     Nesting m_loading;
+    bool m_formatUndo = false;
 
     int m_rightMarginTwips = 0;
     int m_leftMargin = 0;
     int m_lastUndoSteps = 0;
     int m_lastRedoSteps = 0;
-    int m_lastBlockCount = 1;
+    int m_changedFrom = -1;
+    int m_changedTo = -1;
     int m_shownAnchor = -1;
     int m_shownPosition = -1;
+    QElapsedTimer m_doubleClick;
+    QPoint m_doubleClickAt;
 };
 
 // Suspends the control's redraw for a scope.

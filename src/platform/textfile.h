@@ -20,29 +20,26 @@ struct TextFileFormat
     bool mixedBreaks = false;
 };
 
-struct DecodedText
-{
-    QString text;          // line breaks as '\n'
-    TextFileFormat format;
-    // Only for files that mix line break styles: the style of each line
-    // break in order.
-    std::vector<quint8> breaks;
-};
+// Decodes a plain text file, leaving its line breaks as they are. UTF-8,
+// with any byte that is not part of a valid sequence kept as the lone
+// surrogate U+DC00 + byte; Windows-1252 (its five undefined bytes kept as
+// the control characters of the same value) for a file that has bytes
+// above 0x7F but no valid multi-byte UTF-8 sequence. Sets the encoding and
+// byte order mark of *format.
+QString decodeText(const QByteArray &bytes, TextFileFormat *format);
 
-// UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252 with its
-// five undefined bytes kept as the control characters of the same value.
-DecodedText decodeText(const QByteArray &bytes);
-
-// Encodes text whose line breaks are '\n'. breakStyle(i) gives the style
-// of line break number i (used for files that mix styles). Returns false
-// in *representable when a character has no Windows-1252 byte; the text
-// is then written as UTF-8 and format->encoding becomes Utf8, so nothing
-// is lost.
-QByteArray encodeText(const QString &text, TextFileFormat *format,
+// Encodes text whose line breaks are '\n'. breaks, when given, holds the
+// style of each line break in order (files that mix styles); otherwise
+// every break takes the format's usual one. A character the encoding
+// can't hold (see canEncode) is written as UTF-8 would write it.
+QByteArray encodeText(QStringView text, const TextFileFormat &format,
                       const std::vector<quint8> *breaks = nullptr);
 
-// The Windows-1252 character for a byte, and back (-1 when there is none).
-QChar windows1252ToUnicode(uchar byte);
-int unicodeToWindows1252(QChar c);
+// Whether every character of the text has a byte sequence in the format's
+// encoding (UTF-8 holds them all).
+bool canEncode(QStringView text, const TextFileFormat &format);
+
+// For people: "UTF-8, CR LF line breaks" and the like.
+QString describeFormat(const TextFileFormat &format);
 
 } // namespace platform

@@ -1,16 +1,39 @@
 #include "platform/textpositions.h"
 
+#include "platform/documenttext.h"
+
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
+#include <climits>
 
 namespace platform {
 
+using namespace docform;
+
 namespace {
 constexpr qsizetype kKeptTextSize = 65536;
+constexpr char16_t kCrLf[2] = {u'\r', u'\n'};
+constexpr char16_t kLf[1] = {u'\n'};
+
+// Adds sorted new positions to a list.
+void addAll(PositionList &list, const std::vector<int> &added)
+{
+    if (added.size() <= 64) {
+        for (int p : added)
+            list.insert(p);
+        return;
+    }
+    std::vector<int> merged;
+    const std::vector<int> old = list.all();
+    merged.reserve(old.size() + added.size());
+    std::merge(old.begin(), old.end(), added.begin(), added.end(), std::back_inserter(merged));
+    list.assign(merged);
 }
+
+} // namespace
 
 TextPositions::TextPositions(QTextDocument *document) : m_document(document)
 {
@@ -22,67 +45,137 @@ TextPositions::TextPositions(QTextDocument *document) : m_document(document)
     });
 }
 
+int TextPositions::documentLength() const
+{
+    return m_document->characterCount() - 1;
+}
+
 int TextPositions::toText(int documentPos) const
 {
-    const QTextBlock b = m_document->findBlock(documentPos);
-    return documentPos + (b.isValid() ? b.blockNumber() : m_document->blockCount() - 1);
+    return documentPos + int(m_hard.countBelow(documentPos)) - int(m_soft.countBelow(documentPos));
 }
 
 int TextPositions::toDocument(int textPos) const
 {
     if (textPos <= 0)
         return 0;
-    // The last paragraph whose Text start is at or before textPos.
-    int lo = 0, hi = m_document->blockCount() - 1;
+    // The last document position whose Text position is at or before
+    // textPos: the LF half of a break maps to the end of its line, and the
+    // place of a soft separator to the start of the piece after it.
+    int lo = 0, hi = documentLength();
     while (lo < hi) {
-        const int mid = (lo + hi + 1) / 2;
-        const QTextBlock b = m_document->findBlockByNumber(mid);
-        if (b.position() + mid <= textPos)
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (toText(mid) <= textPos)
             lo = mid;
         else
             hi = mid - 1;
     }
-    const QTextBlock b = m_document->findBlockByNumber(lo);
-    const int pos = textPos - lo;
-    const int blockEnd = b.position() + b.length() - 1;
-    return std::min(pos, blockEnd);
+    return lo;
 }
 
 int TextPositions::textLength() const
 {
-    return m_document->characterCount() - 1 + (m_document->blockCount() - 1);
+    return documentLength() + int(m_hard.size()) - int(m_soft.size());
+}
+
+int TextPositions::lineStart(int documentPos) const
+{
+    const size_t k = m_hard.countBelow(documentPos);
+    return k == 0 ? 0 : m_hard.at(k - 1) + 1;
+}
+
+std::vector<int> TextPositions::inRange(const PositionList &list, int from, int to)
+{
+    std::vector<int> out;
+    for (PositionList::Reader r = list.from(from); !r.atEnd() && r.position() < to; r.next())
+        out.push_back(r.position());
+    return out;
+}
+
+int TextPositions::startOfLine(int line) const
+{
+    if (line < 0 || line > breakCount())
+        return -1;
+    return line == 0 ? 0 : m_hard.at(size_t(line - 1)) + 1;
+}
+
+int TextPositions::lineEnd(int documentPos) const
+{
+    const PositionList::Reader r = m_hard.from(documentPos);
+    return r.atEnd() ? documentLength() : r.position();
+}
+
+QString TextPositions::convert(int from, int to, const char16_t *lineBreak, int breakLength, bool keepSoft) const
+{
+    QString raw;
+    if (from == 0 && to >= documentLength()) {
+        raw = m_document->toRawText();
+    } else {
+        QTextCursor c(m_document);
+        c.setPosition(from);
+        c.setPosition(to, QTextCursor::KeepAnchor);
+        raw = c.selectedText();
+    }
+    const qsizetype n = raw.size();
+    QString out;
+    out.resize(n + qsizetype(m_hard.countBelow(to) - m_hard.countBelow(from)) * (breakLength - 1));
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    const char16_t *s = reinterpret_cast<const char16_t *>(raw.constData());
+    PositionList::Reader soft = m_soft.from(from);
+    qsizetype w = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s[i];
+        if (c != kSeparator && c != kPackedBreak && c != kStandIn) {
+            d[w++] = c;
+            continue;
+        }
+        const int pos = from + int(i);
+        if (c == kStandIn) {
+            const QVariant original = formatAt(m_document, pos).property(StandsFor);
+            d[w++] = original.isValid() ? char16_t(original.toInt()) : c;
+            continue;
+        }
+        while (!soft.atEnd() && soft.position() < pos)
+            soft.next();
+        if (c == kSeparator && !soft.atEnd() && soft.position() == pos) {
+            if (keepSoft)
+                d[w++] = 0x200B; // zero width space: no character of the text
+            continue;
+        }
+        for (int k = 0; k < breakLength; ++k)
+            d[w++] = lineBreak[k];
+    }
+    out.truncate(w);
+    return out;
 }
 
 QString TextPositions::text() const
 {
     if (m_textStamp == m_stamp)
         return m_text;
-    const QString raw = m_document->toRawText();
-    QString out;
-    out.resize(raw.size() + m_document->blockCount() - 1);
-    QChar *d = out.data();
-    qsizetype w = 0;
-    for (QChar c : raw) {
-        if (c == QChar::ParagraphSeparator) {
-            d[w++] = QLatin1Char('\r');
-            d[w++] = QLatin1Char('\n');
-        } else {
-            d[w++] = c;
-        }
-    }
-    out.truncate(w);
+    QString out = convert(0, documentLength(), kCrLf, 2, false);
     keepText(out);
     return out;
 }
 
+QString TextPositions::plainText() const
+{
+    return convert(0, documentLength(), kLf, 1, false);
+}
+
+QString TextPositions::plainText(int from, int to) const
+{
+    return convert(from, to, kLf, 1, false);
+}
+
 QString TextPositions::text(int from, int to) const
 {
-    QTextCursor c(m_document);
-    c.setPosition(from);
-    c.setPosition(to, QTextCursor::KeepAnchor);
-    QString s = c.selectedText();
-    s.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-    return s;
+    return convert(from, to, kCrLf, 2, false);
+}
+
+QString TextPositions::accessibleText(int from, int to) const
+{
+    return convert(from, to, kLf, 1, true);
 }
 
 void TextPositions::keepText(QString text) const
@@ -93,80 +186,98 @@ void TextPositions::keepText(QString text) const
         m_release.start();
 }
 
-void TextPositions::changed()
-{
-    ++m_stamp;
-}
-
 void TextPositions::adoptText(QString text)
 {
     keepText(std::move(text));
 }
 
-TextPositions::Sweep TextPositions::sweep()
+void TextPositions::reset(const std::vector<int> &hard, const std::vector<int> &soft)
 {
-    // Text starts of every paragraph, kept while the text stays the same.
-    if (m_startsStamp != m_stamp) {
-        m_starts.clear();
-        m_starts.reserve(size_t(m_document->blockCount()));
-        int pos = 0;
-        int n = 0;
-        for (QTextBlock b = m_document->begin(); b.isValid(); b = b.next(), ++n) {
-            m_starts.push_back(pos + n);
-            pos += b.length();
-        }
-        m_startsStamp = m_stamp;
+    ++m_stamp;
+    m_hard.assign(hard);
+    m_soft.assign(soft);
+}
+
+void TextPositions::textChanged(int position, int removed, int added)
+{
+    ++m_stamp;
+    m_hard.textChanged(position, removed, added);
+    m_soft.textChanged(position, removed, added);
+    const int end = std::min(position + added, documentLength());
+    if (end <= position)
+        return;
+    QString chars;
+    if (end - position <= 32) {
+        for (int p = position; p < end; ++p)
+            chars += m_document->characterAt(p);
+    } else {
+        QTextCursor c(m_document);
+        c.setPosition(position);
+        c.setPosition(end, QTextCursor::KeepAnchor);
+        chars = c.selectedText();
     }
-    return Sweep(m_starts, m_document->characterCount() - 1);
+    std::vector<int> hard, soft;
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const char16_t c = chars.at(i).unicode();
+        if (c == kPackedBreak) {
+            hard.push_back(position + int(i));
+        } else if (c == kSeparator) {
+            const int p = position + int(i);
+            if (formatAt(m_document, p).boolProperty(SoftBreak))
+                soft.push_back(p);
+            else
+                hard.push_back(p);
+        }
+    }
+    addAll(m_hard, hard);
+    addAll(m_soft, soft);
+}
+
+// ---------------------------------------------------------------- sweep
+
+TextPositions::Sweep TextPositions::sweep() const
+{
+    return Sweep(*this);
+}
+
+TextPositions::Sweep::Sweep(const TextPositions &p)
+    : m_p(p), m_hard(p.m_hard.all()), m_soft(p.m_soft.all()), m_length(p.documentLength())
+{
+}
+
+void TextPositions::Sweep::seek(int documentPos)
+{
+    m_h = size_t(std::lower_bound(m_hard.begin(), m_hard.end(), documentPos) - m_hard.begin());
+    m_s = size_t(std::lower_bound(m_soft.begin(), m_soft.end(), documentPos) - m_soft.begin());
+    m_weight = int(m_h) - int(m_s);
 }
 
 int TextPositions::Sweep::toDocument(int t)
 {
-    if (m_hint >= m_starts.size() || m_starts[m_hint] > t)
-        m_hint = size_t(std::upper_bound(m_starts.begin(), m_starts.end(), t) - m_starts.begin()) - 1;
-    while (m_hint + 1 < m_starts.size() && m_starts[m_hint + 1] <= t)
-        ++m_hint;
-    const int blockNo = int(m_hint);
-    const int blockEnd = m_hint + 1 < m_starts.size() ? m_starts[m_hint + 1] - blockNo - 2 : m_documentLength;
-    return std::min(t - blockNo, blockEnd);
-}
-
-QString TextPositions::documentForm(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r')) {
-            out += QLatin1Char('\n');
-            if (i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-        } else if (c == QChar::ParagraphSeparator) {
-            out += QLatin1Char('\n');
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-QString TextPositions::crlfText(const QString &plain)
-{
-    QString out;
-    out.reserve(plain.size() + plain.size() / 16);
-    qsizetype from = 0;
+    if (t < m_last)
+        seek(m_p.toDocument(t));
+    m_last = t;
+    const size_t hardCount = m_hard.size();
+    const size_t softCount = m_soft.size();
     for (;;) {
-        const qsizetype to = plain.indexOf(QLatin1Char('\n'), from);
-        if (to < 0) {
-            out += QStringView(plain).mid(from);
-            break;
+        const int hp = m_h < hardCount ? m_hard[m_h] : INT_MAX;
+        const int sp = m_s < softCount ? m_soft[m_s] : INT_MAX;
+        if (hp < sp) {
+            if (t >= hp + m_weight + 2) {
+                ++m_weight;
+                ++m_h;
+                continue;
+            }
+            if (t == hp + m_weight + 1)
+                return hp; // the LF half of a break: the end of its line
+        } else if (sp != INT_MAX && t >= sp + m_weight) {
+            --m_weight;
+            ++m_s;
+            continue;
         }
-        out += QStringView(plain).mid(from, to - from);
-        out += QLatin1String("\r\n");
-        from = to + 1;
+        break;
     }
-    return out;
+    return std::clamp(t - m_weight, 0, m_length);
 }
 
 } // namespace platform

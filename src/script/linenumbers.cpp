@@ -12,6 +12,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 
+#include <vector>
+
 namespace script {
 
 namespace {
@@ -26,7 +28,7 @@ LineNumberGutter::LineNumberGutter(platform::RichTextBox *box) : QWidget(box), m
     // It paints all of itself: a repaint of the text beside it is not its.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(box->font());
-    connect(box, &QPlainTextEdit::blockCountChanged, this, &LineNumberGutter::updateWidth);
+    connect(box, &platform::RichTextBox::Change, this, &LineNumberGutter::updateWidth);
     connect(box, &QPlainTextEdit::updateRequest, this, &LineNumberGutter::onUpdateRequest);
     box->installEventFilter(this);
     updateWidth();
@@ -46,7 +48,7 @@ void LineNumberGutter::setMarks(const QSet<int> &lines)
 void LineNumberGutter::updateWidth()
 {
     int digits = 2;
-    for (int n = m_box->document()->blockCount(); n >= 100; n /= 10)
+    for (int n = m_box->textLineCount(); n >= 100; n /= 10)
         ++digits;
     if (digits == m_digits)
         return;
@@ -70,7 +72,7 @@ bool LineNumberGutter::eventFilter(QObject *watched, QEvent *event)
 
 LineNumberGutter::Shown LineNumberGutter::shown() const
 {
-    return Shown{m_box->verticalScrollBar()->value(), m_box->document()->blockCount(),
+    return Shown{m_box->verticalScrollBar()->value(), m_box->textLineCount(),
                  m_box->document()->documentLayout()->documentSize().height()};
 }
 
@@ -88,15 +90,30 @@ void LineNumberGutter::onUpdateRequest(const QRect &rect, int dy)
 QList<LineNumberGutter::Number> LineNumberGutter::numbersIn(const QRect &strip) const
 {
     // From the line at the top of the strip down to its bottom: only what
-    // shows is looked at.
+    // shows is looked at. A paragraph of the control's document may hold
+    // several lines of the text (after each U+2028), or the rest of a long
+    // line (no number of its own).
     QList<Number> out;
+    const QChar lineSeparator(QChar::LineSeparator);
     for (QTextBlock b = m_box->cursorForPosition(QPoint(0, strip.top())).block(); b.isValid(); b = b.next()) {
         if (!b.isVisible())
             continue;
-        const QRect line = m_box->cursorRect(QTextCursor(b));
-        if (line.top() > strip.bottom())
+        if (m_box->cursorRect(QTextCursor(b)).top() > strip.bottom())
             break;
-        out.append(Number{b.blockNumber() + 1, QRect(0, line.top(), width(), line.height())});
+        std::vector<int> starts{b.position()};
+        const QString text = b.text();
+        for (qsizetype i = text.indexOf(lineSeparator); i >= 0; i = text.indexOf(lineSeparator, i + 1))
+            starts.push_back(b.position() + int(i) + 1);
+        for (const int pos : starts) {
+            const int line = m_box->textLineOf(pos);
+            if (m_box->textLineStart(line) != pos)
+                continue;
+            QTextCursor c(m_box->document());
+            c.setPosition(pos);
+            const QRect r = m_box->cursorRect(c);
+            if (r.bottom() >= strip.top() && r.top() <= strip.bottom())
+                out.append(Number{line + 1, QRect(0, r.top(), width(), r.height())});
+        }
     }
     return out;
 }

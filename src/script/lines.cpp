@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -12,11 +11,19 @@ namespace script {
 
 namespace {
 
-QTextBlock block(const platform::RichTextBox &box, int line)
+// The document range [start, end) of a line counted from 1.
+struct LineRange
+{
+    int start = -1;
+    int end = -1;
+    bool valid() const { return start >= 0; }
+};
+
+LineRange range(const platform::RichTextBox &box, int line)
 {
     if (line < 1)
-        return QTextBlock();
-    return box.document()->findBlockByNumber(line - 1);
+        return LineRange();
+    return LineRange{box.textLineStart(line - 1), box.textLineEnd(line - 1)};
 }
 
 void showSelection(platform::RichTextBox &box, int docStart, int docEnd)
@@ -34,40 +41,42 @@ void showSelection(platform::RichTextBox &box, int docStart, int docEnd)
 
 int fileLineCount(const platform::RichTextBox &box)
 {
-    return box.document()->blockCount();
+    return box.textLineCount();
 }
 
 int lineStart(const platform::RichTextBox &box, int line)
 {
-    const QTextBlock b = block(box, line);
-    return b.isValid() ? box.toTextPosition(b.position()) : -1;
+    const LineRange r = range(box, line);
+    return r.valid() ? box.toTextPosition(r.start) : -1;
 }
 
 bool goToLine(platform::RichTextBox &box, int line)
 {
-    const QTextBlock b = block(box, line);
-    if (!b.isValid())
+    const LineRange r = range(box, line);
+    if (!r.valid())
         return false;
-    box.setSelStart(box.toTextPosition(b.position()));
+    box.setSelStart(box.toTextPosition(r.start));
     box.centerCursor();
     return true;
 }
 
 bool selectLine(platform::RichTextBox &box, int line)
 {
-    const QTextBlock b = block(box, line);
-    if (!b.isValid())
+    const LineRange r = range(box, line);
+    if (!r.valid())
         return false;
-    showSelection(box, b.position(), b.position() + b.length() - 1);
+    showSelection(box, r.start, r.end);
     return true;
 }
 
 bool selectSpot(platform::RichTextBox &box, int line, int column)
 {
-    const QTextBlock b = block(box, line);
-    if (!b.isValid())
+    const LineRange r = range(box, line);
+    if (!r.valid())
         return false;
-    const QString text = b.text();
+    // Columns count the line's characters, as its Text has them.
+    const int from = box.toTextPosition(r.start);
+    const QString text = box.Text().mid(from, box.toTextPosition(r.end) - from);
     const int at = std::clamp(column - 1, 0, int(text.size()));
     int end = std::min(at + 1, int(text.size()));
     if (at < text.size() && text.at(at) == QLatin1Char('<')) {
@@ -75,7 +84,7 @@ bool selectSpot(platform::RichTextBox &box, int line, int column)
         if (close >= 0)
             end = close + 1;
     }
-    showSelection(box, b.position() + at, b.position() + end);
+    showSelection(box, box.toDocumentPosition(from + at), box.toDocumentPosition(from + end));
     return true;
 }
 

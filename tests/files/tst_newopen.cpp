@@ -6,13 +6,18 @@
 #include "document/documentwindow.h"
 #include "files/commondialog.h"
 #include "frame/mainwindow.h"
+#include "platform/documentloader.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 
 #include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using document::DocumentWindow;
 
@@ -147,6 +152,50 @@ private Q_SLOTS:
         }
         EditorFixture g(path);
         check(g.activeDocument());
+    }
+
+    void onlyRegularFilesAreRead()
+    {
+        // A FIFO, a device or a folder opens the empty window at once,
+        // from the command line and from the dialog.
+        EditorFixture probe;
+        const QString fifo = probe.scratch("pipe");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString folder = probe.scratch("folder");
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString &path : {fifo, QStringLiteral("/dev/zero"), folder}) {
+            QElapsedTimer t;
+            t.start();
+            EditorFixture f(path);
+            QVERIFY2(t.elapsed() < 2000, qPrintable(path));
+            QCOMPARE(captions(f.window()), QStringList{path});
+            QCOMPARE(f.activeText()->Text(), QString());
+        }
+        EditorFixture f;
+        f.ui.chooseFile(fifo);
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(f.trigger("mnuFileOpen"));
+        QVERIFY(t.elapsed() < 2000);
+        QCOMPARE(captions(f.window()), QStringList{QStringLiteral("Untitled 1")});
+    }
+
+    void veryLargeFilesAskFirst()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("huge.txt");
+        QFile huge(path);
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(platform::kAskAbove + 1)); // sparse: nothing written
+        huge.close();
+        f.ui.chooseFile(path);
+        f.ui.answer(platform::Answer::No);
+        QVERIFY(f.trigger("mnuFileOpen"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.messages[0].buttons, platform::Buttons::YesNo);
+        QVERIFY(f.ui.messages[0].text.contains(path));
+        QCOMPARE(captions(f.window()), QStringList{QStringLiteral("Untitled 1")});
+        QCOMPARE(f.activeText()->Text(), QString());
     }
 
     void quickLinkOpenReusesTheClickedWindow()

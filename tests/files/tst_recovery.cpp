@@ -15,6 +15,7 @@
 #include "frame/mainwindow.h"
 #include "platform/documentloader.h"
 #include "platform/recoverystore.h"
+#include "platform/documenttext.h"
 #include "platform/richtextbox.h"
 #include "tools/sidewindows.h"
 
@@ -214,12 +215,19 @@ private Q_SLOTS:
         };
         // A line that crosses a piece's edge, and whose break is not the
         // file's usual one, split before that edge.
-        const auto splitAcrossPieces = [box] {
+        // The style a line break carries when it isn't the file's usual one.
+        const auto breakStyleAt = [box](int pos) {
+            return platform::formatAt(box->document(), pos).property(platform::docform::BreakStyle);
+        };
+        const auto splitAcrossPieces = [box, breakStyleAt] {
             QTextDocument *doc = box->document();
             for (int edge = 64 * 1024; edge < doc->characterCount(); edge += 64 * 1024) {
-                const QTextBlock b = doc->findBlock(edge);
-                if (b.position() < edge && platform::stampBreakStyle(b.userState()) != 0) {
-                    QTextCursor(b).insertText(QStringLiteral("\n"));
+                const int line = box->textLineOf(edge);
+                const int start = box->textLineStart(line);
+                if (start < edge && breakStyleAt(box->textLineEnd(line)).isValid()) {
+                    QTextCursor c(doc);
+                    c.setPosition(start);
+                    c.insertText(QStringLiteral("\n"));
                     return;
                 }
             }
@@ -278,12 +286,12 @@ private Q_SLOTS:
         bool joined = false;
         for (int at = 64 * 1024; at < doc->characterCount() && !joined; at += 64 * 1024) {
             gatherAfresh();
-            const QTextBlock second = doc->findBlock(at);
-            const QTextBlock first = second.previous();
-            if (second.position() == at || !first.isValid()
-                || platform::stampBreakStyle(first.userState()) == platform::stampBreakStyle(second.userState()))
+            const int second = box->textLineOf(at);
+            const int secondStart = box->textLineStart(second);
+            if (secondStart == at || second == 0
+                || breakStyleAt(secondStart - 1) == breakStyleAt(box->textLineEnd(second)))
                 continue;
-            change(second.position() - 1, 1, QString());
+            change(secondStart - 1, 1, QString());
             QVERIFY(journaledText() == box->encodedText());
             joined = true;
         }

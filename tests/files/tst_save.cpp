@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
@@ -500,6 +501,33 @@ private Q_SLOTS:
         QVERIFY(f.trigger("mnuFileSave"));
         QVERIFY(f.ui.messages.isEmpty());
         QCOMPARE(readBytes(perl), script);
+    }
+
+    void charactersTheEncodingLacksAskBeforeUtf8()
+    {
+        // A Windows-1252 file: typing a character it has keeps its bytes;
+        // one it lacks is saved, as UTF-8, only after a question.
+        EditorFixture f;
+        const QString path = f.scratch("latin.txt");
+        writeBytes(path, "caf\xe9\r\n");
+        document::DocumentWindow *doc = openFile(f, path);
+        QCOMPARE(doc->filesize->toolTip(), QStringLiteral("Windows-1252, CR LF line breaks"));
+        doc->rtfText->setSelStart(doc->rtfText->TextLength());
+        doc->rtfText->setSelText(QStringLiteral("\u20AC"));
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(readBytes(path), QByteArray("caf\xe9\r\n\x80"));
+        QVERIFY(f.ui.messages.isEmpty());
+        doc->rtfText->setSelText(QStringLiteral("\u2192"));
+        f.ui.answer(platform::Answer::No);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QVERIFY(f.ui.messages.first().text.endsWith(QStringLiteral("Save as UTF-8?")));
+        QCOMPARE(readBytes(path), QByteArray("caf\xe9\r\n\x80"));
+        QCOMPARE(f.window()->panelText(2), kChanged);
+        f.ui.answer(platform::Answer::Yes);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(readBytes(path), QByteArray("caf\xc3\xa9\r\n\xe2\x82\xac\xe2\x86\x92"));
+        QCOMPARE(f.ui.unexpected, 0);
     }
 
     void roundTripIsByteExact_data()

@@ -32,6 +32,51 @@ std::unique_ptr<RichTextBox> shownBox(const QString &text = QString(), QSize siz
     return box;
 }
 
+// A shown control holding a file of the given bytes.
+std::unique_ptr<RichTextBox> loadedBox(QTemporaryDir &dir, const QByteArray &bytes, QSize size = QSize(400, 300))
+{
+    const QString path = dir.filePath(QStringLiteral("f%1.txt").arg(bytes.size()));
+    writeFile(path, bytes);
+    auto box = shownBox(QString(), size);
+    box->LoadFile(path);
+    return box;
+}
+
+// The laid-out display lines of the whole document.
+int laidOutLines(RichTextBox &box)
+{
+    auto *layout = qobject_cast<QPlainTextDocumentLayout *>(box.document()->documentLayout());
+    for (QTextBlock b = box.document()->begin(); b.isValid(); b = b.next())
+        layout->ensureBlockLayout(b);
+    return box.document()->lineCount();
+}
+
+// A generated page on one line, long enough to be kept in pieces.
+QString longLine()
+{
+    QString line;
+    for (int i = 0; line.size() < 20000; ++i)
+        line += QStringLiteral("<p class=\"t%1\">some words of text</p><a href=\"/x?%1\">link</a>").arg(i);
+    return line;
+}
+
+// The display lines the line takes laid out whole, at the box's width.
+int wholeLineLines(RichTextBox &box, const QString &line)
+{
+    QTextLayout layout(line, box.document()->defaultFont());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    int n = 0;
+    while (layout.createLine().isValid()) {
+        layout.lineAt(n).setLineWidth(box.viewport()->width() - 2 * box.document()->documentMargin());
+        ++n;
+    }
+    layout.endLayout();
+    return n;
+}
+
 quint32 colourAtText(RichTextBox &box, int textPos)
 {
     box.setSelStart(textPos);
@@ -226,6 +271,185 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(ControlError, box->LoadFile(dir.path()));
     }
 
+    void exactText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("separators") << QByteArray("a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\xEF\xB7\x90" "d\xEF\xB7\x91" "e\r\nf");
+        QTest::newRow("noncharacters") << QByteArray("\xEF\xB7\x92\xEF\xB7\xAF\xEF\xBF\xBE\xEF\xBF\xBF\xEF\xA3\xB0 end\n");
+        QByteArray controls("x", 1);
+        for (int c = 0; c < 0x20; ++c)
+            if (c != '\r' && c != '\n')
+                controls.append(char(c));
+        QTest::newRow("controls") << controls + QByteArray("\x7F\r\n", 3);
+        QTest::newRow("stray bytes") << QByteArray("pr\xC3\xA9" "fix\xFF\r\nb\xE9 \xE2\x82\r\n");
+        QTest::newRow("lone surrogates") << QByteArray("\xC3\xA9 \xED\xA0\x80\xED\xB0\x80\n");
+        QTest::newRow("mixed breaks") << QByteArray("a\r\nb\nc\rd\r\n\ne");
+        QTest::newRow("windows-1252") << QByteArray("caf\xE9 \x80\x81\r\n");
+        QTest::newRow("bom") << QByteArray("\xEF\xBB\xBFx\xE2\x80\xA9y\r\n");
+    }
+    void exactText()
+    {
+        // Unedited, and edited then undone, the text saves as it was read.
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        auto box = loadedBox(dir, bytes);
+        QCOMPARE(box->encodedText(), bytes);
+        QCOMPARE(box->Text().size(), box->TextLength());
+        box->setFocus();
+        box->setSelStart(1);
+        QTest::keyClick(box.get(), Qt::Key_Q);
+        QTest::keyClick(box.get(), Qt::Key_Return);
+        QVERIFY(box->encodedText() != bytes);
+        box->document()->undo();
+        box->document()->undo();
+        QCOMPARE(box->encodedText(), bytes);
+    }
+
+    void structureCharactersAreText()
+    {
+        QTemporaryDir dir;
+        auto box = loadedBox(dir, QByteArray("a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\xEF\xB7\x90" "d\r\ne"));
+        QCOMPARE(box->Text(), QStringLiteral("a\u2028b\u2029c\uFDD0d\r\ne"));
+        QCOMPARE(box->GetLineCount(), 2);
+        box->setSelStart(3);
+        box->setSelLength(1);
+        QCOMPARE(box->SelText(), QString(QChar(0x2029)));
+        // Given back as text, they stay text.
+        box->setText(box->Text());
+        QCOMPARE(box->Text(), QStringLiteral("a\u2028b\u2029c\uFDD0d\r\ne"));
+        box->setSelRTF(QStringLiteral("{\\rtf1\\ansi \u20AC\u2192 \u00E9}"));
+        QVERIFY(box->Text().startsWith(QStringLiteral("\u20AC\u2192 \u00E9")));
+    }
+
+    void mixedBreaksChangeOnlyTheEditedBytes()
+    {
+        // Mostly LF with two CR LF lines; also as a large file, whose lines
+        // the control keeps several to a paragraph until they are edited.
+        const QByteArray small("one\r\ntwo\nthree\nfour\r\nfive\n");
+        QByteArray filler;
+        for (int i = 0; i < 3000; ++i)
+            filler += "line " + QByteArray::number(i) + "\n";
+        for (const QByteArray &bytes : {small, small + filler}) {
+            QTemporaryDir dir;
+            auto box = loadedBox(dir, bytes);
+            box->setFocus();
+            // Enter inside a CR LF line: the new break is CR LF.
+            box->setSelStart(1);
+            QTest::keyClick(box.get(), Qt::Key_Return);
+            QCOMPARE(box->encodedText(), QByteArray("o\r\nne\r\ntwo\nthree\nfour\r\nfive\n") + bytes.mid(small.size()));
+            box->document()->undo();
+            QCOMPARE(box->encodedText(), bytes);
+            // Joining two lines and undoing flips no neighbouring break.
+            box->setSelStart(int(QByteArray("one\r\ntwo\r\n").size()));
+            QTest::keyClick(box.get(), Qt::Key_Backspace);
+            QCOMPARE(box->encodedText(), QByteArray("one\r\ntwothree\nfour\r\nfive\n") + bytes.mid(small.size()));
+            box->document()->undo();
+            QCOMPARE(box->encodedText(), bytes);
+            box->setSelStart(int(QByteArray("one\r\ntwo\r\nthree\r\nfour").size()));
+            QTest::keyClick(box.get(), Qt::Key_Delete);
+            QCOMPARE(box->encodedText(), QByteArray("one\r\ntwo\nthree\nfourfive\n") + bytes.mid(small.size()));
+            box->document()->undo();
+            QCOMPARE(box->encodedText(), bytes);
+        }
+    }
+
+    void positionsAcrossPiecesOfALongLine()
+    {
+        QTemporaryDir dir;
+        const QString line = longLine();
+        const QString text = line + QStringLiteral("\r\nnext\r\n");
+        const QByteArray bytes = text.toUtf8();
+        auto box = loadedBox(dir, bytes);
+        QVERIFY(box->document()->blockCount() > 4); // kept in pieces
+        QCOMPARE(box->Text(), text);
+        QCOMPARE(box->TextLength(), int(text.size()));
+        for (int p = 0; p <= text.size(); ++p) {
+            if (p != line.size() + 1 && p != text.size() - 1) // the LF halves
+                QCOMPARE(box->toTextPosition(box->toDocumentPosition(p)), p);
+        }
+        // Where the pieces join, selections and searches see one line.
+        for (QTextBlock b = box->document()->begin(); b.next().isValid(); b = b.next()) {
+            const int join = box->toTextPosition(b.position() + b.length() - 1);
+            if (join >= line.size())
+                break;
+            box->setSelStart(join - 5);
+            box->setSelLength(10);
+            QCOMPARE(box->SelText(), text.mid(join - 5, 10));
+            box->setSelStart(join - 20);
+            QCOMPARE(box->Find(text.mid(join - 5, 10), -1, box->TextLength()), int(text.indexOf(text.mid(join - 5, 10), join - 20)));
+        }
+        // It shows as the whole line would, and the count is exact.
+        QCOMPARE(box->GetLineCount(), wholeLineLines(*box, line) + 2);
+        QCOMPARE(box->GetLineCount(), laidOutLines(*box));
+        QCOMPARE(box->encodedText(), bytes);
+    }
+
+    void editsAndUndoAcrossPieces()
+    {
+        QTemporaryDir dir;
+        const QString line = longLine();
+        const QString text = line + QStringLiteral("\r\nnext");
+        const QByteArray bytes = text.toUtf8();
+        auto box = loadedBox(dir, bytes);
+        box->setFocus();
+        const QTextBlock first = box->document()->firstBlock();
+        const int joinDoc = first.position() + first.length() - 1;
+        const int join = box->toTextPosition(joinDoc);
+        QVERIFY(join > 0 && join < line.size());
+        QString expected = text;
+        // Backspace at a piece's start deletes the character before it,
+        // Delete at a piece's end the one after it.
+        box->setSelStart(join);
+        QTest::keyClick(box.get(), Qt::Key_Backspace);
+        expected.remove(join - 1, 1);
+        QCOMPARE(box->Text(), expected);
+        QTextCursor c = box->textCursor();
+        c.setPosition(box->document()->firstBlock().position() + box->document()->firstBlock().length() - 1);
+        box->setTextCursor(c);
+        QTest::keyClick(box.get(), Qt::Key_Delete);
+        expected.remove(join - 1, 1);
+        QCOMPARE(box->Text(), expected);
+        // A selection across the join replaced by typing.
+        box->setSelStart(join - 10);
+        box->setSelLength(20);
+        QTest::keyClick(box.get(), Qt::Key_X);
+        expected.replace(join - 10, 20, QStringLiteral("x"));
+        QCOMPARE(box->Text(), expected);
+        QCOMPARE(box->GetLineCount(), laidOutLines(*box));
+        // Enter where two pieces meet breaks the line there and shows no
+        // empty line.
+        const QTextBlock second = box->document()->firstBlock().next();
+        const int join2 = box->toTextPosition(second.position() + second.length() - 1);
+        box->setSelStart(join2);
+        QTest::keyClick(box.get(), Qt::Key_Return);
+        expected.insert(join2, QStringLiteral("\r\n"));
+        QCOMPARE(box->Text(), expected);
+        QCOMPARE(box->GetLineCount(), laidOutLines(*box));
+        // A piece emptied whole shows no empty line: every empty line on
+        // screen is an empty line of the text.
+        const QTextBlock third = box->document()->findBlock(box->toDocumentPosition(join2 + 2)).next();
+        c = box->textCursor();
+        c.setPosition(third.position());
+        c.setPosition(third.position() + third.length() - 1, QTextCursor::KeepAnchor);
+        expected.remove(box->toTextPosition(c.selectionStart()), c.selectionEnd() - c.selectionStart());
+        box->setTextCursor(c);
+        QTest::keyClick(box.get(), Qt::Key_Delete);
+        QCOMPARE(box->Text(), expected);
+        for (QTextBlock b = box->document()->begin(); b.isValid(); b = b.next()) {
+            const int t = box->toTextPosition(b.position());
+            if (b.isVisible() && b.length() == 1)
+                QVERIFY((t == 0 || expected.mid(t - 2, 2) == QLatin1String("\r\n"))
+                        && (t == expected.size() || expected.mid(t, 2) == QLatin1String("\r\n")));
+        }
+        QCOMPARE(box->GetLineCount(), laidOutLines(*box));
+        // Undo brings it all back exactly.
+        while (box->document()->isUndoAvailable())
+            box->document()->undo();
+        QCOMPARE(box->Text(), text);
+        QCOMPARE(box->encodedText(), bytes);
+        QCOMPARE(box->GetLineCount(), laidOutLines(*box));
+    }
+
     void largeFilesLoadWithCountedLines()
     {
         // Above the size laid out exactly at once, lines are counted on
@@ -243,7 +467,7 @@ private Q_SLOTS:
             if (preload)
                 platform::DocumentPreloader::start(path);
             box->LoadFile(path);
-            QCOMPARE(box->document()->blockCount(), 3001);
+            QCOMPARE(box->Text().count(QLatin1String("\r\n")), 3000);
             QCOMPARE(box->encodedText(), bytes);
             QCOMPARE(box->Text().size(), bytes.size());
             const int counted = box->GetLineCount();
@@ -269,6 +493,26 @@ private Q_SLOTS:
         QCOMPARE(colourAtText(*box, 0), 0x0000FFu);
         box->setSelStart(5);
         QVERIFY(box->SelBold() || [&] { box->setSelLength(1); return box->SelBold(); }());
+
+        // A line separator inside a paragraph is a line break of Text.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("{\\rtf1\\ansi a\\u8232?b\\par c}");
+        f.close();
+        box->LoadFile(path);
+        QCOMPARE(box->Text(), QStringLiteral("a\r\nb\r\nc"));
+        QCOMPARE(box->TextLength(), 7);
+        box->setSelStart(3);
+        box->setSelLength(4);
+        QCOMPARE(box->SelText(), QStringLiteral("b\r\nc"));
+
+        // Saved as rich text, every line of a plain file stays one line,
+        // however the control keeps them.
+        QTemporaryDir plainDir;
+        const QString text = QStringLiteral("line\r\n").repeated(3000) + longLine() + QStringLiteral("\r\nend");
+        auto plain = loadedBox(plainDir, text.toUtf8());
+        plain->SaveFile(path);
+        box->LoadFile(path);
+        QCOMPARE(box->Text(), text);
     }
 
     void findSemantics()

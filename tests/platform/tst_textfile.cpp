@@ -2,6 +2,7 @@
 // atomic, keep permissions and go through symbolic links.
 
 #include "platform/atomicfile.h"
+#include "platform/documenttext.h"
 #include "platform/textfile.h"
 
 #include <QDir>
@@ -37,36 +38,49 @@ private Q_SLOTS:
         QTest::newRow("overlong utf8") << QByteArray("\xC0\xAF") << int(TextFileFormat::Windows1252) << int(TextFileFormat::LF);
         QTest::newRow("surrogate utf8") << QByteArray("\xED\xA0\x80") << int(TextFileFormat::Windows1252) << int(TextFileFormat::LF);
         QTest::newRow("truncated utf8") << QByteArray("ok\xE2\x82") << int(TextFileFormat::Windows1252) << int(TextFileFormat::LF);
-        QTest::newRow("bom then cp1252") << QByteArray("\xEF\xBB\xBF\xE9") << int(TextFileFormat::Windows1252) << int(TextFileFormat::LF);
+        // A valid multi-byte sequence makes it UTF-8; the bytes that aren't
+        // are kept.
+        QTest::newRow("bom then a stray byte") << QByteArray("\xEF\xBB\xBF\xE9") << int(TextFileFormat::Utf8) << int(TextFileFormat::LF);
+        QTest::newRow("utf8 with stray bytes") << QByteArray("pr\xC3\xA9" "fix \xFF\xE9 \xE2\x82 \xED\xA0\x80 \xF4\x90\x80\x80\n")
+                                               << int(TextFileFormat::Utf8) << int(TextFileFormat::LF);
+        QTest::newRow("noncharacters") << QByteArray("\xEF\xB7\x90\xEF\xB7\xAF\xEF\xBF\xBE\xEF\xBF\xBF\xE2\x80\xA8\xE2\x80\xA9")
+                                       << int(TextFileFormat::Utf8) << int(TextFileFormat::LF);
     }
     void roundTrip()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, encoding);
         QFETCH(int, lineBreak);
-        DecodedText d = decodeText(bytes);
-        QCOMPARE(int(d.format.encoding), encoding);
-        QCOMPARE(int(d.format.lineBreak), lineBreak);
-        QVERIFY(!d.text.contains(QLatin1Char('\r')));
-        TextFileFormat format = d.format;
-        const QByteArray back = encodeText(d.text, &format, d.format.mixedBreaks ? &d.breaks : nullptr);
-        QCOMPARE(back, bytes);
+        TextFileFormat format;
+        const QString text = decodeText(bytes, &format);
+        QCOMPARE(int(format.encoding), encoding);
+        toDocumentForm(text, FormOptions{false, -1, &format});
+        QCOMPARE(int(format.lineBreak), lineBreak);
+        // Breaks left as they were come back as they were.
+        TextFileFormat asRead = format;
+        asRead.lineBreak = TextFileFormat::LF;
+        QCOMPARE(encodeText(text, asRead), bytes);
     }
 
-    void windows1252Decoding()
+    void decodedCharacters()
     {
-        const DecodedText d = decodeText(QByteArray("\x80\x93\xE9\x81", 4));
-        QCOMPARE(d.text, QString::fromUtf8("\xE2\x82\xAC\xE2\x80\x9C\xC3\xA9") + QChar(0x81));
+        TextFileFormat format;
+        QCOMPARE(decodeText(QByteArray("\x80\x93\xE9\x81", 4), &format),
+                 QString::fromUtf8("\xE2\x82\xAC\xE2\x80\x9C\xC3\xA9") + QChar(0x81));
+        // A stray byte of a UTF-8 file shows as a character of its own,
+        // and the text around it as UTF-8.
+        const QString t = decodeText(QByteArray("caf\xC3\xA9\xFFok"), &format);
+        QCOMPARE(t, QString::fromUtf8("caf\xC3\xA9") + QChar(0xDCFF) + QStringLiteral("ok"));
     }
 
-    void unrepresentableCharacterSwitchesToUtf8()
+    void encodingsThatCantHoldACharacter()
     {
         TextFileFormat format;
         format.encoding = TextFileFormat::Windows1252;
-        const QString text = QString::fromUtf8("caf\xC3\xA9 \xE4\xB8\xAD");
-        const QByteArray out = encodeText(text, &format);
-        QCOMPARE(int(format.encoding), int(TextFileFormat::Utf8));
-        QCOMPARE(QString::fromUtf8(out), text); // nothing dropped
+        QVERIFY(canEncode(QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC"), format));
+        QVERIFY(!canEncode(QString::fromUtf8("caf\xC3\xA9 \xE2\x86\x92"), format));
+        format.encoding = TextFileFormat::Utf8;
+        QVERIFY(canEncode(QString::fromUtf8("\xE2\x86\x92"), format));
     }
 
     void atomicWriteReplacesContentAndKeepsPermissions()

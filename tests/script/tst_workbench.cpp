@@ -369,6 +369,21 @@ private Q_SLOTS:
         QCOMPARE(doc->rtfText->leftMargin(), gutter->width());
         doc->rtfText->verticalScrollBar()->setValue(doc->rtfText->verticalScrollBar()->maximum());
         QCOMPARE(gutter->numbersIn(gutter->rect()).constLast().line, 1201);
+        // Many lines, and a very long one, which the control keeps in
+        // other paragraphs than lines: still one number per file line.
+        doc->rtfText->setText(QStringLiteral("line\n").repeated(3000) + QString(30000, QLatin1Char('y'))
+                              + QStringLiteral("\nend"));
+        for (const int at : {0, 1500}) {
+            doc->rtfText->verticalScrollBar()->setValue(at);
+            const auto shown = gutter->numbersIn(gutter->rect());
+            QVERIFY(shown.size() > 3);
+            for (int i = 1; i < shown.size(); ++i) {
+                QCOMPARE(shown.at(i).line, shown.at(i - 1).line + 1);
+                QVERIFY(shown.at(i).place.top() > shown.at(i - 1).place.top());
+            }
+        }
+        doc->rtfText->verticalScrollBar()->setValue(doc->rtfText->verticalScrollBar()->maximum());
+        QCOMPARE(gutter->numbersIn(gutter->rect()).constLast().line, 3002);
 
         // New windows get numbers; switching off takes them all away.
         document::DocumentWindow *second = f.newDocument();
@@ -557,6 +572,18 @@ private Q_SLOTS:
         f.ui.input(std::nullopt);
         QVERIFY(f.trigger("mnuScriptGoto"));
         QCOMPARE(f.ui.unexpected, 0);
+
+        // Lines of a large text, and past a very long line.
+        const QString longLine(20000, QLatin1Char('y'));
+        box->setText(QStringLiteral("l\n").repeated(2999) + longLine + QStringLiteral("\nlast <b>x</b>"));
+        QCOMPARE(script::fileLineCount(*box), 3001);
+        QCOMPARE(script::lineStart(*box, 2500), 2499 * 3);
+        QVERIFY(script::goToLine(*box, 3001));
+        QCOMPARE(box->SelStart(), box->Text().indexOf(QStringLiteral("last")));
+        QVERIFY(script::selectLine(*box, 3000));
+        QCOMPARE(box->SelText(), longLine);
+        QVERIFY(script::selectSpot(*box, 3001, 6));
+        QCOMPARE(box->SelText(), QStringLiteral("<b>"));
     }
 };
 
