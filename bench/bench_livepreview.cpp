@@ -14,6 +14,7 @@
 #include "platform/richtextbox.h"
 #include "script/livepreview.h"
 #include "script/workbench.h"
+#include "stallmeter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,7 +28,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 namespace {
@@ -53,57 +53,6 @@ QByteArray buildPage()
     page += "</body>\n</html>\n";
     return page;
 }
-
-qint64 threadCpuNs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-// The longest gap between ticks of a 1 ms timer, on the clock and in the
-// thread's own processor time.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
-    }
-    void start()
-    {
-        m_longest = m_longestCpu = 0;
-        m_clock.start();
-        m_last = 0;
-        m_lastCpu = threadCpuNs();
-        m_timer.start();
-    }
-    void stop()
-    {
-        m_timer.stop();
-        tick();
-    }
-    double wallMs() const { return double(m_longest) / 1e6; }
-    double cpuMs() const { return double(m_longestCpu) / 1e6; }
-
-private:
-    void tick()
-    {
-        const qint64 now = m_clock.nsecsElapsed();
-        const qint64 cpu = threadCpuNs();
-        m_longest = std::max(m_longest, now - m_last);
-        m_longestCpu = std::max(m_longestCpu, cpu - m_lastCpu);
-        m_last = now;
-        m_lastCpu = cpu;
-    }
-
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0, m_lastCpu = 0;
-    qint64 m_longest = 0, m_longestCpu = 0;
-};
 
 double median(std::vector<double> v)
 {
@@ -150,6 +99,7 @@ int main(int argc, char **argv)
     QTemporaryDir store;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(store.path() + QStringLiteral("/config")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(store.path() + QStringLiteral("/data")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(store.path() + QStringLiteral("/state")));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QTemporaryDir folder;
@@ -186,7 +136,7 @@ int main(int argc, char **argv)
 
     // The HTML check, before anything else runs.
     script::Workbench *wb = script::Workbench::of(&window);
-    StallMeter meter;
+    bench::StallMeter meter;
     for (int i = 0; i < 3; ++i) {
         QElapsedTimer t;
         meter.start();

@@ -13,6 +13,7 @@
 #include "platform/richtextbox.h"
 #include "platform/ui.h"
 #include "script/workbench.h"
+#include "stallmeter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,7 +25,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <vector>
 
@@ -53,58 +53,6 @@ QByteArray buildScript()
     s += "print \"</table></body></html>\\n\";";
     return s;
 }
-
-qint64 threadCpuNs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-// Records the longest gap between ticks of a 1 ms timer: on the clock, and
-// in the thread's own processor time (which a busy machine does not
-// stretch).
-class StallMeter : public QObject
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
-    }
-    void start()
-    {
-        m_longest = m_longestCpu = 0;
-        m_clock.start();
-        m_last = 0;
-        m_lastCpu = threadCpuNs();
-        m_timer.start();
-    }
-    void stop()
-    {
-        m_timer.stop();
-        tick();
-    }
-    double wallMs() const { return double(m_longest) / 1e6; }
-    double cpuMs() const { return double(m_longestCpu) / 1e6; }
-
-private:
-    void tick()
-    {
-        const qint64 now = m_clock.nsecsElapsed();
-        const qint64 cpu = threadCpuNs();
-        m_longest = std::max(m_longest, now - m_last);
-        m_longestCpu = std::max(m_longestCpu, cpu - m_lastCpu);
-        m_last = now;
-        m_lastCpu = cpu;
-    }
-
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0, m_lastCpu = 0;
-    qint64 m_longest = 0, m_longestCpu = 0;
-};
 
 // Answers the Run as CGI dialog with a plain GET.
 class GetUi : public platform::QtUi
@@ -137,6 +85,7 @@ int main(int argc, char **argv)
     QTemporaryDir store;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(store.path() + QStringLiteral("/config")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(store.path() + QStringLiteral("/data")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(store.path() + QStringLiteral("/state")));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QTemporaryDir folder;
@@ -163,7 +112,7 @@ int main(int argc, char **argv)
     std::printf("script: %d lines, %lld bytes\n", doc->rtfText->document()->blockCount(),
                 static_cast<long long>(doc->rtfText->encodedText().size()));
     script::Workbench *wb = script::Workbench::of(&window);
-    StallMeter meter;
+    bench::StallMeter meter;
 
     const auto measure = [&](const char *item, auto done) -> Figures {
         window.mdiArea()->setActiveSubWindow(doc->subWindow());
