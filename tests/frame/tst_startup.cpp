@@ -238,6 +238,17 @@ private Q_SLOTS:
         wm.setProcessEnvironment(env);
         wm.start(openbox, {"--sm-disable"});
         QVERIFY(wm.waitForStarted());
+        // The window manager manages only windows mapped after it has
+        // claimed the screen.
+        const auto wmReady = [&env] {
+            QProcess xprop;
+            xprop.setProcessEnvironment(env);
+            xprop.start("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
+            xprop.waitForFinished();
+            return xprop.readAll().contains("window id");
+        };
+        if (!QTest::qWaitFor(wmReady, 10000))
+            QSKIP("the window manager did not start");
         QProcess run;
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("QUILLET_UNDER_WM", "1");
