@@ -14,6 +14,7 @@
 #include "frame/mainwindow.h"
 #include "platform/recoverystore.h"
 #include "platform/richtextbox.h"
+#include "userfolders.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -132,8 +133,7 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    for (const char *var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
-        qputenv(var, home.path().toLocal8Bit());
+    bench::isolateUserFolders(home.path());
     QApplication app(argc, argv);
     const int characters = argc > 1 ? QByteArray(argv[1]).toInt() * 60 : 180;
 

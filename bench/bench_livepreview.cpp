@@ -15,6 +15,7 @@
 #include "script/livepreview.h"
 #include "script/workbench.h"
 #include "stallmeter.h"
+#include "userfolders.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -97,9 +98,7 @@ int main(int argc, char **argv)
 {
     const int keys = argc > 1 ? std::max(20, std::atoi(argv[1])) : 200;
     QTemporaryDir store;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(store.path() + QStringLiteral("/config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(store.path() + QStringLiteral("/data")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(store.path() + QStringLiteral("/state")));
+    bench::isolateUserFolders(store.path());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QTemporaryDir folder;

@@ -8,6 +8,7 @@
 #include "frame/mainwindow.h"
 #include "platform/documentloader.h"
 #include "platform/richtextbox.h"
+#include "userfolders.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -41,8 +42,7 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    bench::isolateUserFolders(home.path());
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_open FILE...\n");

@@ -9,6 +9,7 @@
 #include "platform/browser.h"
 #include "platform/programfolder.h"
 #include "platform/richtextbox.h"
+#include "userfolders.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -70,8 +71,7 @@ int main(int argc, char **argv)
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     QTemporaryDir store;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(store.path() + QStringLiteral("/config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(store.path() + QStringLiteral("/data")));
+    bench::isolateUserFolders(store.path());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QTemporaryDir folder;

@@ -14,6 +14,7 @@
 #include "platform/ui.h"
 #include "script/workbench.h"
 #include "stallmeter.h"
+#include "userfolders.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -83,9 +84,7 @@ int main(int argc, char **argv)
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     QTemporaryDir store;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(store.path() + QStringLiteral("/config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(store.path() + QStringLiteral("/data")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(store.path() + QStringLiteral("/state")));
+    bench::isolateUserFolders(store.path());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QTemporaryDir folder;

@@ -10,6 +10,7 @@
 //                                      QT_QPA_PLATFORM=offscreen works)
 #include "frame/mainwindow.h"
 #include "platform/settingsstore.h"
+#include "userfolders.h"
 
 #include <QApplication>
 #include <QDir>
@@ -101,8 +102,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir root;
     const QString config = root.path() + QStringLiteral("/config");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root.path() + QStringLiteral("/data")));
+    bench::isolateUserFolders(root.path());
 
     // One Read on the big file, first with a parse, then with the file as
     // it was.

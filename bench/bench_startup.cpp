@@ -9,6 +9,7 @@
 // For the outside view of the real program, under a virtual X display:
 //   Xvfb :77 & DISPLAY=:77 python3 tools/ready.py --runs 5 quilex -- build/bin/quilex
 #include "frame/mainwindow.h"
+#include "userfolders.h"
 
 #include <QApplication>
 #include <QDir>
@@ -63,8 +64,7 @@ int child(int argc, char **argv)
     // registration may still be writing into it when this process ends).
     QTemporaryDir store;
     store.setAutoRemove(false);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(store.path() + QStringLiteral("/config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(store.path() + QStringLiteral("/data")));
+    bench::isolateUserFolders(store.path());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet Lite"));
