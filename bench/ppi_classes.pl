@@ -53,7 +53,13 @@ while (my $path = <STDIN>) {
             $pos = $p + $length - $nl - 1;
             next;
         }
-        $emit->($pos, $length, $kind) if $kind;
+        if ($kind eq 'Comment' and $content =~ /^([ \t]+)#/) {
+            # A comment alone on its line takes its indentation with it in
+            # PPI; the indentation is no part of what is shown as comment.
+            $emit->($pos + length $1, $length - length $1, $kind);
+        } else {
+            $emit->($pos, $length, $kind) if $kind;
+        }
         $pos += $length;
     }
     if ($pos < length($src) - 1 or $pos > length($src) + 1) {

@@ -10,6 +10,8 @@
 // character.
 #include "syntax/perllexer.h"
 
+#include <cstring>
+
 namespace syntax {
 
 namespace {
@@ -66,14 +68,14 @@ bool isFormatStart(QStringView rest)
 
 } // namespace
 
-bool isPerlIdentifierStart(char16_t c)
+bool isPerlIdentifierStartSlow(char16_t c)
 {
-    return isAsciiLetter(c) || c == u'_' || (c >= 0x80 && QChar(c).isLetter());
+    return QChar(c).isLetter();
 }
 
-bool isPerlIdentifierChar(char16_t c)
+bool isPerlIdentifierCharSlow(char16_t c)
 {
-    return isPerlIdentifierStart(c) || isDigit(c) || (c >= 0x80 && QChar(c).isLetterOrNumber());
+    return QChar(c).isLetterOrNumber();
 }
 
 State PerlLexer::initialState() const
@@ -109,8 +111,7 @@ void PerlLine::run()
     case PerlMode::Data:
         if (m_s.endSection && isPodStart(m_line)) {
             m_emit.add(0, m_n, TokenClass::Pod);
-            if (!isCut(m_line))
-                m_s.mode = PerlMode::DataPod;
+            m_s.mode = PerlMode::DataPod;
         } else {
             m_emit.add(0, m_n, TokenClass::Data);
         }
@@ -123,10 +124,11 @@ void PerlLine::run()
         code(continueQuote(0, 0));
         break;
     case PerlMode::Code:
+        // Any "=word" starts POD, "=cut" too (as in perl, that one then
+        // lasts to the next "=cut").
         if (isPodStart(m_line)) {
             m_emit.add(0, m_n, TokenClass::Pod);
-            if (!isCut(m_line))
-                m_s.mode = PerlMode::Pod;
+            m_s.mode = PerlMode::Pod;
             return;
         }
         m_prev = m_s.expectTerm ? Prev::Term : Prev::Operand;
@@ -195,17 +197,12 @@ int PerlLine::word(int i)
     const Prev before = m_prev;
     const int next = skipSpace(i);
 
-    // A method name, a sub's name, a hash key before "=>" or alone in braces.
+    // A method name, a sub's name, a hash key before "=>".
     if (before == Prev::Arrow || before == Prev::Sub) {
         m_prev = Prev::Operand;
         return i;
     }
-    const bool fatComma = at(next) == u'=' && at(next + 1) == u'>';
-    int prior = start - 1;
-    while (prior >= 0 && isSpace(m_line[prior].unicode()))
-        --prior;
-    const bool hashKey = prior >= 0 && m_line[prior] == u'{' && at(next) == u'}';
-    if (fatComma || hashKey) {
+    if (at(next) == u'=' && at(next + 1) == u'>') {
         m_prev = Prev::Operand;
         return i;
     }
@@ -215,6 +212,7 @@ int PerlLine::word(int i)
         // "-s $file" is a file test, not a substitution.
         const bool fileTest = w.size() == 1 && start > 0 && m_line[start - 1] == u'-'
                               && (start < 2 || !isPerlIdentifierChar(m_line[start - 2].unicode()));
+        // A closing bracket never opens a body: "$h{q}", "(s)" are words.
         const char16_t d = at(next);
         const bool delimiterOk = d != 0 && d != u')' && d != u']' && d != u'}' && d != u'>'
                                  && !(next > i && (d == u'#' || d == u'=' || d == u',' || d == u';'))
@@ -225,9 +223,11 @@ int PerlLine::word(int i)
         return i;
     }
 
-    if (w == u"__END__" || w == u"__DATA__") {
+    if (w[0] == u'_' && (w == u"__END__" || w == u"__DATA__")) {
+        // Perl reads no further; a comment may close the line.
         m_emit.add(start, i, TokenClass::Keyword);
-        m_emit.add(i, m_n, TokenClass::Data);
+        const int rest = skipSpace(i);
+        m_emit.add(rest, m_n, at(rest) == u'#' ? TokenClass::Comment : TokenClass::Data);
         m_s.mode = PerlMode::Data;
         m_s.endSection = w == u"__END__";
         return m_n;
@@ -331,7 +331,7 @@ int PerlLine::punctuation(int i)
             return i + 2;
         }
         // A file test: -e -d -f ... followed by a non-word character.
-        if (termExpected() && d != 0 && QStringView(u"rwxoRWXOezsfdlpSbcugktTBAMC").contains(QChar(d))
+        if (termExpected() && d < 128 && d != 0 && std::strchr("rwxoRWXOezsfdlpSbcugktTBAMC", char(d))
             && !isPerlIdentifierChar(at(i + 2)) && at(i + 2) != u'>') {
             m_prev = Prev::Term;
             return i + 2;
@@ -370,9 +370,9 @@ int PerlLine::punctuation(int i)
     // characters are passed over with it ("//" divides as a whole, "=~"
     // stays apart from the "/" after it).
     int end = i + 1;
-    while (end < m_n && end < i + 3
-           && (m_line[end] == c || QStringView(u"=~>|").contains(m_line[end]))
-           && QStringView(u"=<>!~*&|/.+-^%").contains(m_line[end]))
+    const auto among = [](char16_t ch, const char *set) { return ch != 0 && ch < 128 && std::strchr(set, char(ch)); };
+    while (end < m_n && end < i + 3 && (m_line[end] == c || among(m_line[end].unicode(), "=~>|"))
+           && among(m_line[end].unicode(), "=<>!~*&|/.+-^%"))
         ++end;
     m_prev = Prev::Term;
     return end;

@@ -73,7 +73,21 @@ private:
     int m_braceDepth = 0;
 };
 
-bool isPerlIdentifierStart(char16_t c);
-bool isPerlIdentifierChar(char16_t c);
+bool isPerlIdentifierStartSlow(char16_t c);
+bool isPerlIdentifierCharSlow(char16_t c);
+
+inline bool isPerlIdentifierStart(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+    return isPerlIdentifierStartSlow(c);
+}
+
+inline bool isPerlIdentifierChar(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || (c >= u'0' && c <= u'9');
+    return isPerlIdentifierCharSlow(c);
+}
 
 } // namespace syntax

@@ -106,9 +106,11 @@ int PerlLine::scanBody(int i)
 // line; or, returning i, a shift.
 int PerlLine::hereDocStart(int i)
 {
-    // After an operand "<<" shifts; after a bareword ("print STDERR <<END")
-    // only a terminator that hugs it makes a here-document.
-    if (m_prev == Prev::Operand || m_prev == Prev::Arrow)
+    // Where a term is expected "<<" starts one. After a bareword or a
+    // variable ("print STDERR <<END", "print $fh <<'END'") it does when
+    // white space stands before it and its terminator hugs it; "1<<$n" and
+    // "$x << 2" shift.
+    if (m_prev == Prev::Arrow || (m_prev == Prev::Operand && !spaceBefore(i)))
         return i;
     int j = i + 2;
     HereDoc doc;
@@ -116,9 +118,10 @@ int PerlLine::hereDocStart(int i)
         doc.indented = true;
         ++j;
     }
-    int k = j;
-    if (termExpected())
-        k = skipSpace(j);
+    // "<< 'END'" with white space is one too, but not after a variable.
+    int k = skipSpace(j);
+    if (k != j && (m_prev == Prev::Operand || (at(k) != u'"' && at(k) != u'\'' && at(k) != u'`')))
+        return i;
     const char16_t q = at(k);
     int end;
     if (q == u'"' || q == u'\'' || q == u'`') {
@@ -128,8 +131,6 @@ int PerlLine::hereDocStart(int i)
         doc.terminator = m_line.mid(k + 1, close - k - 1).toString();
         end = close + 1;
     } else {
-        if (k != j)
-            return i; // "<< END" shifts by a constant
         int s = q == u'\\' ? k + 1 : k;
         if (!isPerlIdentifierStart(at(s)))
             return i;

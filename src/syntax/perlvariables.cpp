@@ -2,6 +2,8 @@
 // ${name} and ${^NAME}, and the punctuation variables ($_ $/ $! ...).
 #include "syntax/perllexer.h"
 
+#include <cstring>
+
 namespace syntax {
 
 namespace {
@@ -76,7 +78,7 @@ int PerlLine::variable(int i)
             j = k + 1;
     } else if (c == u'^' && (sigil == u'$' || sigil == u'%') && at(j + 1) >= u'A' && at(j + 1) <= u'_') {
         j += 2; // $^W, $^O, %^H
-    } else if (sigil == u'$' && c != 0 && QStringView(u"&`'+!@/\\,;.<>()[]|?\"-=%~:$0*").contains(QChar(c))) {
+    } else if (sigil == u'$' && c != 0 && c < 128 && std::strchr("&`'+!@/\\,;.<>()[]|?\"-=%~:$0*", char(c))) {
         ++j;
     } else if ((sigil == u'@' || sigil == u'%') && (c == u'-' || c == u'+' || (sigil == u'%' && c == u'!'))) {
         ++j;

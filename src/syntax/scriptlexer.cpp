@@ -4,7 +4,7 @@
 // lexer (perllexer.cpp).
 #include "syntax/embedded.h"
 
-#include <QSet>
+#include "syntax/wordset.h"
 
 namespace syntax {
 
@@ -29,21 +29,15 @@ bool isDigit(char16_t c)
     return c >= u'0' && c <= u'9';
 }
 
-const QSet<QStringView> &keywords()
+const WordSet &keywords()
 {
-    static const QSet<QStringView> set = [] {
-        static const char16_t *const list[] = {
-            u"async", u"await", u"break", u"case", u"catch", u"class", u"const", u"continue", u"debugger",
-            u"default", u"delete", u"do", u"else", u"export", u"extends", u"false", u"finally", u"for",
-            u"function", u"if", u"import", u"in", u"instanceof", u"let", u"new", u"null", u"of", u"return",
-            u"static", u"super", u"switch", u"this", u"throw", u"true", u"try", u"typeof", u"undefined",
-            u"var", u"void", u"while", u"with", u"yield",
-        };
-        QSet<QStringView> s;
-        for (const char16_t *w : list)
-            s.insert(QStringView(w));
-        return s;
-    }();
+    static const WordSet set = {
+        u"async", u"await", u"break", u"case", u"catch", u"class", u"const", u"continue", u"debugger",
+        u"default", u"delete", u"do", u"else", u"export", u"extends", u"false", u"finally", u"for",
+        u"function", u"if", u"import", u"in", u"instanceof", u"let", u"new", u"null", u"of", u"return",
+        u"static", u"super", u"switch", u"this", u"throw", u"true", u"try", u"typeof", u"undefined",
+        u"var", u"void", u"while", u"with", u"yield",
+    };
     return set;
 }
 

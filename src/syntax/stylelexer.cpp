@@ -84,10 +84,15 @@ void lexStyle(QStringView line, int i, int to, quint8 &state, Emitter &emitter)
                 emitter.add(i + 1, end, TokenClass::String);
                 i = end;
             } else if (depth > 0 && !value) {
+                // A property is a name and ":"; in a nested rule, "a:hover {"
+                // is a selector.
                 int k = i;
                 while (k < to && (line[k] == u' ' || line[k] == u'\t'))
                     ++k;
-                if (at(k) == u':')
+                int end = k;
+                while (end < to && line[end] != u';' && line[end] != u'{' && line[end] != u'}')
+                    ++end;
+                if (at(k) == u':' && at(end) != u'{')
                     emitter.add(start, i, TokenClass::Keyword);
             }
         } else {

@@ -3,6 +3,7 @@
 // attribute name, q attribute value, e entity, h HTML comment, and for the
 // embedded languages k keyword, s string, c comment, r regex, n number.
 #include "masks.h"
+#include "syntax/kind.h"
 
 #include <QtTest>
 
@@ -46,14 +47,25 @@ private slots:
     {
         // Keywords, a comment over lines, a pattern where an operand comes
         // and a division after one.
-        CHECK_HTML("<script type=\"text/javascript\">\nif (a / 2) /* x\ny */ return /b/g.test('c');\n</script>",
-                   "ttttttt.aaaa.qqqqqqqqqqqqqqqqqt\nkk......n..cccc\ncccc.kkkkkk.rrrr......sss..\nttttttttt");
+        CHECK_HTML("<script type=\"text/javascript\">\nif ((a) / 2) /* x\ny */ return /b/g.test('c');\n</script>",
+                   "ttttttt.aaaa.qqqqqqqqqqqqqqqqqt\nkk........n..cccc\ncccc.kkkkkk.rrrr......sss..\nttttttttt");
     }
 
     void styleSheetsAndStyleAttributes()
     {
         CHECK_HTML("<style>\np { color: #fff; /* c\n */ margin: 1px }\n</style><p style=\"font-size: 2em\">",
                    "ttttttt\n....kkkkk..nnnn..cccc\nccc.kkkkkk..nnn..\ntttttttttt.aaaaa.qkkkkkkkkk..nnnqt");
+    }
+
+    void kindByExtensionElseContent()
+    {
+        using syntax::kindOf;
+        QCOMPARE(kindOf(u"/w/index.HTM", u"#!/usr/bin/perl"), Kind::Html);
+        QCOMPARE(kindOf(u"/w/lib/A.pm", u"<p>"), Kind::Perl);
+        QCOMPARE(kindOf(u"/w/run", u"#!/usr/bin/env perl -w\n<p>"), Kind::Perl);
+        QCOMPARE(kindOf(u"", u"\uFEFF \n\t<html>"), Kind::Html);
+        QCOMPARE(kindOf(u"/w/.profile", u"#!/bin/sh\n<p>"), Kind::None);
+        QCOMPARE(kindOf(u"", u"text <b>"), Kind::None);
     }
 };
 

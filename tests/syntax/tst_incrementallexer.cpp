@@ -69,6 +69,8 @@ private slots:
         std::mt19937 random(1234);
         const auto pick = [&](int n) { return int(random() % unsigned(n)); };
         const auto poolLine = [&] { return pool[pick(int(pool.size()))]; };
+        // A line at a time, or as far as it goes.
+        const auto budget = [&] { return pick(2) ? qint64(0) : IncrementalLexer::kSliceNanoseconds * 1000; };
 
         Lines doc;
         for (int i = 0; i < 60; ++i)
@@ -118,12 +120,12 @@ private slots:
                 }
                 lexer.linesChanged(first, last, delta);
                 if (!single && pick(2))
-                    show(lexer.lexUpTo(doc, pick(doc.lineCount()), 0));
+                    show(lexer.lexUpTo(doc, pick(doc.lineCount()), budget()));
             }
 
             const quint64 lexedBefore = lexer.linesLexed();
             while (!lexer.isDone())
-                show(pick(2) ? lexer.lexSlice(doc, 0) : lexer.lexUpTo(doc, pick(doc.lineCount()), 0));
+                show(pick(2) ? lexer.lexSlice(doc, budget()) : lexer.lexUpTo(doc, pick(doc.lineCount()), budget()));
 
             const std::vector<State> after = fullLex(Kind(kind), doc.lines);
             if (single) {

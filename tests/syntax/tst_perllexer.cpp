@@ -75,18 +75,18 @@ private slots:
     {
         CHECK_PERL("my $x;\n=head1 NAME\n\n$y = 'a';\n\n=cut\n$z;",
                    "kk.vv.\nppppppppppp\n\nppppppppp\n\npppp\nvv.");
-        // "=cut" alone where code is expected is a one-line POD block.
-        CHECK_PERL("=cut\n$a",
-                   "pppp\nvv");
+        // A "=cut" where code is expected starts POD, up to the next one.
+        CHECK_PERL("=cut\n$a\n=cut\n$b",
+                   "pppp\npp\npppp\nvv");
     }
 
     void dataAfterEnd()
     {
-        CHECK_PERL("1;\n__END__\n$x 'q\n=pod\n\ndoc\n=cut\nmore",
-                   "n.\nkkkkkkk\nddddd\npppp\n\nppp\npppp\ndddd");
+        CHECK_PERL("1;\n__END__ # note\n$x 'q\n=pod\n\ndoc\n=cut\nmore",
+                   "n.\nkkkkkkk.cccccc\nddddd\npppp\n\nppp\npppp\ndddd");
         // After __DATA__ everything is data, POD-looking lines too.
         CHECK_PERL("__DATA__ x\n=pod\n",
-                   "kkkkkkkkdd\ndddd\n");
+                   "kkkkkkkk.d\ndddd\n");
     }
 
     void commentsNumbersAndFormats()
