@@ -15,6 +15,8 @@ packages=(
   # The Script menu runs perl and checks pages with HTML Tidy; a test runs a
   # script that uses CGI.pm.
   perl libtidy-dev libcgi-pm-perl
+  # bench_highlight measures the live highlighting against PPI.
+  libppi-perl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -34,9 +34,9 @@ struct LineRange
 // Lexing always starts at the first stale line and goes down. An edited
 // line is stale, and so is every line after it until one ends in the state
 // it ended in before the edit: from there on nothing changed. Lines above
-// frontier() are current; the others keep the states of their last lexing
-// and are shown with them (colours that may be out of date) until the
-// lexing reaches them.
+// frontier() are current; the others are shown with the states of their
+// last lexing (lines never lexed: as if the document started there) until
+// the lexing reaches them and reports them changed.
 //
 // Wiring it to a text control (QTextDocument blocks are lines):
 //   - on open, and when the kind changes: setKind(kind), reset(blockCount);
@@ -48,8 +48,11 @@ struct LineRange
 //     the default 2 ms budget, from a zero-time timer;
 //   - each call returns the lines whose tokens may have changed: re-format
 //     those that are laid out (visible, or about to be) with
-//     tokens(line, text) and the palette's colours; the rest take theirs
-//     when they are laid out.
+//     tokens(line, text) and paletteFor(the control's base colour) (as
+//     display formats, which screen readers read as text attributes); the
+//     rest take theirs when they are laid out.
+// Costs: about 0.2 us a line of code to lex (bench_highlight), so a typed
+// character costs one line, and the 2 ms slices cover some 10,000 lines.
 class IncrementalLexer
 {
 public:
