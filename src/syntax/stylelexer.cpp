@@ -89,11 +89,13 @@ void lexStyle(QStringView line, int i, int to, quint8 &state, Emitter &emitter)
                 int k = i;
                 while (k < to && (line[k] == u' ' || line[k] == u'\t'))
                     ++k;
-                int end = k;
-                while (end < to && line[end] != u';' && line[end] != u'{' && line[end] != u'}')
-                    ++end;
-                if (at(k) == u':' && at(end) != u'{')
-                    emitter.add(start, i, TokenClass::Keyword);
+                if (at(k) == u':') {
+                    int end = k;
+                    while (end < to && line[end] != u';' && line[end] != u'{' && line[end] != u'}')
+                        ++end;
+                    if (at(end) != u'{')
+                        emitter.add(start, i, TokenClass::Keyword);
+                }
             }
         } else {
             ++i;
