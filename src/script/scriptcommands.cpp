@@ -155,13 +155,10 @@ void registerScriptCommands()
             live->previewed(doc, viewer);
     });
 
-    // Pages of the viewer that post back to their script run it again.
-    platform::BrowserControl::setLocalHandler(
-        [](platform::BrowserControl *browser, const platform::LocalRequest &request,
-           const platform::BrowserControl::LocalReply &reply) {
-            Workbench *wb = Workbench::of(frame::frmMain(), false);
-            return wb && wb->pageRequest(browser, request, reply);
-        });
+    // The editor's server runs scripts as the workbench says, and its runs
+    // are listed in the main window's Script Output.
+    cgi::LoopbackServer::setLauncher(&startScript);
+    cgi::LoopbackServer::setStartHook([](cgi::LoopbackServer *) { Workbench::of(frame::frmMain()); });
 }
 
 void startUp(frame::MainWindow *window)

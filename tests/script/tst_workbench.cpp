@@ -320,7 +320,9 @@ private Q_SLOTS:
         QSignalSpy spy(wb, &script::Workbench::runFinished);
         f.ui.cgiRun(get());
         QVERIFY(f.trigger("mnuScriptRun"));
-        QVERIFY(f.item("mnuScriptStop")->isEnabled());
+        // The viewer asks the server, which starts the script.
+        QTRY_VERIFY_WITH_TIMEOUT(f.item("mnuScriptStop")->isEnabled(), kLoadTimeout);
+        QTRY_VERIFY(wb->runProcess()->processId() > 0);
         const qint64 group = wb->runProcess()->processId();
         QTRY_VERIFY(inGroup(group) == 2);
         QVERIFY(spy.wait(kRunTimeout));
@@ -332,6 +334,7 @@ private Q_SLOTS:
         platform::writeSetting(QStringLiteral("settings"), QStringLiteral("cgitimeout"), QStringLiteral("60"));
         f.ui.cgiRun(get());
         QVERIFY(f.trigger("mnuScriptRun"));
+        QTRY_VERIFY_WITH_TIMEOUT(wb->isRunning() && wb->runProcess()->processId() > 0, kLoadTimeout);
         const qint64 second = wb->runProcess()->processId();
         QTRY_VERIFY(inGroup(second) == 2);
         QVERIFY(f.trigger("mnuScriptStop"));
@@ -404,16 +407,16 @@ private Q_SLOTS:
 
     void outputCutAtLimit()
     {
-        script::ScriptProcess process;
-        QSignalSpy spy(&process, &script::ScriptProcess::finished);
-        script::ProcessSpec spec;
+        cgi::ScriptProcess process;
+        QSignalSpy spy(&process, &cgi::ScriptProcess::finished);
+        cgi::ProcessSpec spec;
         spec.program = QStringLiteral("perl");
         spec.arguments = QStringList{QStringLiteral("-e"), QStringLiteral("print 'x' x 100000; print STDERR 'e' x 100")};
         spec.outputLimit = 1000;
         spec.errorLimit = 10;
         process.start(spec);
         QVERIFY(spy.wait(kRunTimeout));
-        const auto result = spy.first().first().value<script::ProcessResult>();
+        const auto result = spy.first().first().value<cgi::ProcessResult>();
         QCOMPARE(result.output, QByteArray(1000, 'x'));
         QVERIFY(result.outputCut);
         QCOMPARE(result.errors, QByteArray(10, 'e'));
