@@ -143,7 +143,12 @@ void EngineView::onLoadFinished(bool ok)
     if (!ok && page()->isLoading())
         return; // a load that a newer one replaced: that one tells
     if (!ok) {
-        m_locationName = path;
+        // An error page of the server (404, a script's 500) may have a
+        // title of its own.
+        const QString t = title();
+        const bool own = !t.isEmpty() && !QUrl::fromPercentEncoding(url().toEncoded()).contains(t);
+        m_locationName = own ? t : path;
+        m_pageTitle = own ? t : QString();
         Q_EMIT downloadComplete();
         return;
     }
