@@ -170,7 +170,9 @@ void ScriptProcess::endKeeper()
 {
     // The keeper ends every process of the run; the script's group goes
     // at once, so its output stops now.
-    if (m_pid > 0)
+    // (Only while the script runs: once it has been reaped its number may
+    // be another's.)
+    if (m_pid > 0 && m_running)
         ::kill(-pid_t(m_pid), SIGKILL);
     if (m_keeperPid > 0)
         ::kill(pid_t(m_keeperPid), SIGTERM);
@@ -194,10 +196,16 @@ void ScriptProcess::start(const ProcessSpec &spec)
         stop();
     closeFds();
     if (m_keeper) {
-        // The dropped run's processes go with it.
+        // The dropped run's processes go with it. Its keeper is let end
+        // them: destroying a running QProcess would kill the keeper first.
         m_keeper->disconnect(this);
         endKeeper();
-        m_keeper->deleteLater();
+        if (m_keeper->state() == QProcess::NotRunning) {
+            m_keeper->deleteLater();
+        } else {
+            m_keeper->setParent(nullptr);
+            connect(m_keeper, &QProcess::finished, m_keeper, &QObject::deleteLater);
+        }
         m_keeper = nullptr;
     }
     m_spec = spec;

@@ -49,20 +49,31 @@ QString toolOrSay(const QString &tool, const QString &package, const QString &ti
 void runTool(const QString &program, const QStringList &arguments, const QString &folder, const QByteArray &input,
              QObject *context, std::function<void(int, const QByteArray &, const QByteArray &)> done)
 {
-    auto *process = new QProcess(context);
+    // The process is not the context's child: a window being destroyed
+    // must not hear from it. It is ended with its context instead.
+    auto *process = new QProcess;
     process->setProgram(program);
     process->setArguments(arguments);
     process->setWorkingDirectory(folder.isEmpty() ? QDir::homePath() : folder);
-    QObject::connect(process, &QProcess::finished, context, [process, done](int code, QProcess::ExitStatus status) {
+    const QPointer<QObject> guard(context);
+    QObject::connect(context, &QObject::destroyed, process, [process] {
+        process->disconnect();
+        process->kill();
+        process->waitForFinished(1000);
         process->deleteLater();
-        done(status == QProcess::NormalExit ? code : -1, process->readAllStandardOutput(),
-             process->readAllStandardError());
     });
-    QObject::connect(process, &QProcess::errorOccurred, context, [process, done](QProcess::ProcessError e) {
+    QObject::connect(process, &QProcess::finished, process, [process, done, guard](int code, QProcess::ExitStatus status) {
+        process->deleteLater();
+        if (guard)
+            done(status == QProcess::NormalExit ? code : -1, process->readAllStandardOutput(),
+                 process->readAllStandardError());
+    });
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, done, guard](QProcess::ProcessError e) {
         if (e != QProcess::FailedToStart)
             return;
         process->deleteLater();
-        done(-1, QByteArray(), process->errorString().toUtf8());
+        if (guard)
+            done(-1, QByteArray(), process->errorString().toUtf8());
     });
     process->start();
     process->write(input);

@@ -328,7 +328,7 @@ private Q_SLOTS:
         QVERIFY(spy.wait(kRunTimeout));
         QVERIFY(rowWith(QStringLiteral("loop.cgi was stopped after 1 second.")) >= 0);
         QTRY_COMPARE(inGroup(group), 0);
-        QVERIFY(!f.item("mnuScriptStop")->isEnabled());
+        QTRY_VERIFY(!f.item("mnuScriptStop")->isEnabled());
 
         // Stop ends it at once, whatever the timeout.
         platform::writeSetting(QStringLiteral("settings"), QStringLiteral("cgitimeout"), QStringLiteral("60"));
@@ -552,6 +552,33 @@ private Q_SLOTS:
         f.window()->mdiArea()->setActiveSubWindow(doc->subWindow());
         doc->rtfText->setText(QStringLiteral("<title>Fixed</title><p>no loop</p>"));
         QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Fixed"), 40000);
+    }
+
+    void perlToolsTidyCriticPerldoc()
+    {
+        EditorFixture f;
+        document::DocumentWindow *doc = f.newDocument(QStringLiteral("my $x=1;\nif($x){print  1}\nopen(FH, \"<x\");\n"));
+        const QString before = doc->rtfText->Text();
+        QVERIFY(f.trigger("mnuScriptTidy"));
+        QTRY_VERIFY_WITH_TIMEOUT(doc->rtfText->Text() != before, kRunTimeout);
+        QVERIFY2(doc->rtfText->Text().contains(QStringLiteral("if ($x) { print 1 }")), qPrintable(doc->rtfText->Text()));
+        // One step for Undo.
+        doc->rtfText->undo();
+        QCOMPARE(doc->rtfText->Text(), before);
+
+        script::scriptOutput()->clear();
+        QVERIFY(f.trigger("mnuScriptCritic"));
+        QTRY_VERIFY_WITH_TIMEOUT(rowWith(QStringLiteral("Bareword file handle")) >= 0, kRunTimeout);
+        const int row = rowWith(QStringLiteral("Bareword file handle"));
+        QCOMPARE(output()->row(row).line, 3);
+        QVERIFY(output()->activateRow(row));
+        QCOMPARE(doc->rtfText->SelStart(), script::lineStart(*doc->rtfText, 3));
+
+        // F1 on a function shows its perldoc in the viewer.
+        doc->rtfText->setSelStart(doc->rtfText->Text().indexOf(QStringLiteral("print")) + 2);
+        doc->rtfText->setSelLength(0);
+        QVERIFY(f.trigger("mnuScriptPerldoc"));
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("perldoc print"), kLoadTimeout);
     }
 
     void goToLine()
