@@ -114,6 +114,10 @@ void registerViewerCommands()
         server->mapFile(folder, name, file);
         return server->address(folder, QLatin1Char('/') + name);
     });
+    platform::BrowserControl::setServerOrigin([] {
+        cgi::LoopbackServer *server = cgi::LoopbackServer::instance();
+        return server ? server->origin() : QUrl();
+    });
     // The Quick Link copies run the menu form too.
     frame::addCommand(QStringLiteral("mnuhtmlpreview"), [](frame::Tree) {
         platform::endOnError([] { previewHtml(PreviewForm::Menu); });

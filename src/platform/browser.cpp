@@ -22,6 +22,11 @@ namespace platform {
 namespace {
 
 using Factory = QWidget *(*)(QWidget *parent);
+using Configure = void (*)(const char *serverOrigin);
+
+bool g_engineLoaded = false;
+BrowserControl::FileServer g_fileServer;
+BrowserControl::ServerOrigin g_serverOrigin;
 
 // The module is loaded once and never unloaded: the engine's threads and
 // helper processes outlive any one view.
@@ -32,14 +37,16 @@ Factory engineFactory()
     if (!tried) {
         tried = true;
         QLibrary module(BrowserControl::modulePath());
-        if (module.load())
+        if (module.load()) {
             factory = reinterpret_cast<Factory>(module.resolve("quilex_create_browser"));
+            if (auto configure = reinterpret_cast<Configure>(module.resolve("quilex_configure_engine"))) {
+                const QUrl origin = g_serverOrigin ? g_serverOrigin() : QUrl();
+                configure(origin.toEncoded().constData());
+            }
+        }
     }
     return factory;
 }
-
-bool g_engineLoaded = false;
-BrowserControl::FileServer g_fileServer;
 
 QUrl originOf(const QUrl &url)
 {
@@ -174,6 +181,11 @@ QPointF BrowserControl::scrollPosition() const
 void BrowserControl::setFileServer(FileServer server)
 {
     g_fileServer = std::move(server);
+}
+
+void BrowserControl::setServerOrigin(ServerOrigin origin)
+{
+    g_serverOrigin = std::move(origin);
 }
 
 void BrowserControl::navigate(const QString &path)

@@ -65,6 +65,12 @@ public:
     // editor's loopback web server). Pages may reach that server only.
     using FileServer = std::function<QUrl(const QString &file, const QString &folder, const QString &name)>;
     static void setFileServer(FileServer server);
+    // The server's origin ("http://127.0.0.1:<port>"), the server started
+    // if need be. The engine is set up with it before its first page, so
+    // that what its request filter never sees (WebRTC's connections) goes
+    // nowhere else either.
+    using ServerOrigin = std::function<QUrl()>;
+    static void setServerOrigin(ServerOrigin origin);
 
     // Whether the engine module has been loaded into this process.
     static bool engineLoaded();

@@ -22,8 +22,11 @@
 #include <QMdiSubWindow>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
 #include <QTest>
 
 #include <csignal>
@@ -141,6 +144,9 @@ private Q_SLOTS:
         // Another site on this machine, listening for what a page sends.
         QTcpServer other;
         QVERIFY(other.listen(QHostAddress::LocalHost));
+        QUdpSocket otherUdp;
+        QVERIFY(otherUdp.bind(QHostAddress::LocalHost));
+        const QByteArray udpPort = QByteArray::number(otherUdp.localPort());
         const QString outside = f.scratch("outside");
         writeFile(outside + QStringLiteral("/secret.txt"), "secret");
         const QString site = f.scratch("site");
@@ -154,8 +160,13 @@ function xhr(url) { return new Promise(function (ok, no) {
   x.onerror = function () { no('error'); }; x.send(); }); }
 function ws(url) { return new Promise(function (ok, no) {
   var w = new WebSocket(url); w.onopen = function () { ok('open'); }; w.onerror = function () { no('error'); }; }); }
+function rtc() { return new Promise(function (ok) {
+  var pc = new RTCPeerConnection({iceServers: [{urls: 'turn:127.0.0.1:)" + port + R"(?transport=tcp', username: 'u', credential: 'c'},
+                                               {urls: 'stun:127.0.0.1:)" + udpPort + R"('}]});
+  pc.onicegatheringstatechange = function () { if (pc.iceGatheringState == 'complete') ok('gathered'); };
+  pc.createDataChannel('d'); pc.createOffer().then(function (o) { return pc.setLocalDescription(o); }); }); }
 var tries = [xhr('file://)" + outside.toUtf8() + R"(/secret.txt'), xhr('http://127.0.0.1:)" + port + R"(/x'),
-             ws('ws://127.0.0.1:)" + port + R"(/'), xhr('link/secret.txt'), xhr('own.txt')];
+             ws('ws://127.0.0.1:)" + port + R"(/'), xhr('link/secret.txt'), xhr('own.txt'), rtc()];
 Promise.allSettled(tries).then(function (r) {
   document.title = r.map(function (x) { return x.status == 'fulfilled' ? x.value : 'no ' + x.reason; }).join(' ');
 });
@@ -164,8 +175,10 @@ Promise.allSettled(tries).then(function (r) {
         QVERIFY(f.trigger("mnuhtmlpreview"));
         if (!engine())
             QSKIP("the stand-in viewer runs no scripts");
-        QTRY_COMPARE_WITH_TIMEOUT(liveTitle(), QStringLiteral("no error no error no error no 403 mine"), kLoad);
+        // WebRTC's connections pass no request filter.
+        QTRY_COMPARE_WITH_TIMEOUT(liveTitle(), QStringLiteral("no error no error no error no 403 mine gathered"), kLoad);
         QVERIFY(!other.hasPendingConnections());
+        QVERIFY(!otherUdp.hasPendingDatagrams());
 
         // Outside a site, or under another host name, nothing is served.
         cgi::LoopbackServer *server = cgi::LoopbackServer::existing();

@@ -184,7 +184,38 @@ void EngineView::onLoadFinished(bool ok)
 
 } // namespace webengine
 
-// The module's one entry point: a new browser widget.
+namespace {
+
+QByteArray g_serverOrigin;
+
+// The switches the engine starts with. The request filter (guard.h) sees
+// every request, but WebRTC opens its connections without one: its UDP is
+// turned off, and its TCP, like any connection the filter never saw, goes
+// through a proxy that is the editor's own server, which refuses to be one
+// (it answers only to its own address). Only the server itself is reached
+// directly. Without a server there are no pages to load.
+QByteArray engineSwitches()
+{
+    QByteArray out = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
+    const QUrl origin = QUrl::fromEncoded(g_serverOrigin);
+    if (origin.isValid() && origin.port() > 0) {
+        const QByteArray port = QByteArray::number(origin.port());
+        out += " --proxy-server=http://127.0.0.1:" + port + " --proxy-bypass-list=<-loopback>;127.0.0.1:" + port
+            + ";[::1]:" + port + ";localhost:" + port;
+    }
+    return out;
+}
+
+} // namespace
+
+// Called once, before the first browser widget: the origin of the editor's
+// server, the one place the pages may reach.
+extern "C" Q_DECL_EXPORT void quilex_configure_engine(const char *serverOrigin)
+{
+    g_serverOrigin = serverOrigin ? QByteArray(serverOrigin) : QByteArray();
+}
+
+// The module's entry point: a new browser widget.
 extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
 {
     // The engine refuses to start as root with its sandbox on.
@@ -215,6 +246,17 @@ extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
             else
                 delete context;
         }
+        // The engine reads its switches when its first view is made; the
+        // scripts the editor runs later never see them.
+        const QByteArray before = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        const bool had = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (before.isEmpty() ? QByteArray() : before + ' ') + engineSwitches());
+        auto *view = new webengine::EngineView(parent);
+        if (had)
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", before);
+        else
+            qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        return view;
     }
     return new webengine::EngineView(parent);
 }
