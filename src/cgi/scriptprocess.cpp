@@ -418,7 +418,9 @@ void ScriptProcess::stop()
 
 QList<LeftProcess> ScriptProcess::leftovers() const
 {
-    if (m_running || m_keeperPid <= 0)
+    // After Stop or the timeout the keeper is ending them all: none is
+    // left, even while they are still being killed.
+    if (m_running || m_keeperPid <= 0 || m_result.stopped || m_result.timedOut)
         return {};
     return descendantsOf(m_keeperPid);
 }

@@ -290,6 +290,8 @@ sleep 300 unless $ENV{QUERY_STRING} eq 'stay';
         QVERIFY(f.trigger("mnuScriptStop"));
         QVERIFY(done.count() > 0 || done.wait(kLoad));
         QTRY_VERIFY(!alive(hidden));
+        // What Stop ends is not listed as left running.
+        QCOMPARE(rowWith(QStringLiteral("left")), -1);
 
         // After a normal end, what is still running is listed, and the
         // row ends it.
