@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 namespace cgi {
@@ -103,6 +104,11 @@ bool isToken(const QByteArray &name)
 QString shown(const QByteArray &line)
 {
     QString s = QString::fromUtf8(line.left(200));
+    // Control characters show as their pictures (a carriage return as ␍).
+    for (QChar &c : s) {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode());
+    }
     if (line.size() > 200)
         s += QStringLiteral("...");
     return s;
@@ -140,6 +146,13 @@ CgiResponse parseCgiOutput(const QByteArray &output)
             r.headerError = QStringLiteral("Bad header: ") + shown(line);
             return r;
         }
+        // A carriage return or another control character in a value would
+        // end the header early on its way to the browser, where the rest
+        // of the line could pass for headers of the script's choosing.
+        if (std::any_of(line.cbegin(), line.cend(), [](char c) { return (uchar(c) < 0x20 && c != '\t') || c == 0x7f; })) {
+            r.headerError = QStringLiteral("Control character in header: ") + shown(line);
+            return r;
+        }
         r.headers.append({name, line.mid(colon + 1).trimmed()});
     }
     if (!ended) {
@@ -163,7 +176,8 @@ CgiResponse parseCgiOutput(const QByteArray &output)
             const qsizetype sp = v.indexOf(' ');
             bool ok = false;
             const int code = v.left(sp < 0 ? v.size() : sp).toInt(&ok);
-            if (!ok || code < 100 || code > 999) {
+            // An interim (1xx) answer is not a script's to give.
+            if (!ok || code < 200 || code > 599) {
                 r.headerError = QStringLiteral("Bad Status header: ") + shown(v);
                 return r;
             }

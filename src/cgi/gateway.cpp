@@ -35,6 +35,37 @@ QString escaped(const QByteArray &bytes)
     return QString::fromUtf8(bytes).toHtmlEscaped();
 }
 
+// Every site shares the server's one origin, so a cookie's path is put
+// under the site's token: a cookie a script sets for "/" is its site's,
+// and is never sent to the scripts of another folder.
+QByteArray cookieInSite(const QByteArray &setCookie, const QByteArray &root)
+{
+    QList<QByteArray> parts = setCookie.split(';');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray attr = parts.at(i).trimmed();
+        const qsizetype eq = attr.indexOf('=');
+        if (eq < 0 || attr.left(eq).trimmed().compare("path", Qt::CaseInsensitive) != 0)
+            continue;
+        const QByteArray path = attr.mid(eq + 1).trimmed();
+        // A path that is not absolute is the browser's to replace.
+        if (path.startsWith('/') && path != root && !path.startsWith(root + '/'))
+            parts[i] = " Path=" + root + (path == "/" ? QByteArray() : path);
+    }
+    return parts.join(';');
+}
+
+// The script's headers that go on to the browser.
+QList<QPair<QByteArray, QByteArray>> passedOn(const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &root)
+{
+    QList<QPair<QByteArray, QByteArray>> out;
+    for (const auto &h : headers) {
+        if (hopHeader(h.first))
+            continue;
+        out << (h.first.compare("set-cookie", Qt::CaseInsensitive) == 0 ? qMakePair(h.first, cookieInSite(h.second, root)) : h);
+    }
+    return out;
+}
+
 } // namespace
 
 bool LoopbackServer::isRunning() const
@@ -163,10 +194,17 @@ void LoopbackServer::ranScript(Site &site, Exchange ex, const ScriptToStart &scr
             report.redirect = QString::fromLatin1(location);
             const QByteArray root = '/' + site.token.toLatin1();
             const bool absPath = location.startsWith('/') && !location.startsWith("//");
-            if (absPath && cgi.status == 302 && !cgi.headers.isEmpty()
+            const bool local = absPath && cgi.status == 302
                 && std::none_of(cgi.headers.cbegin(), cgi.headers.cend(),
-                                [](const auto &h) { return h.first.compare("status", Qt::CaseInsensitive) == 0; })
-                && ex.redirects < kMostLocalRedirects) {
+                                [](const auto &h) { return h.first.compare("status", Qt::CaseInsensitive) == 0; });
+            if (local && ex.redirects >= kMostLocalRedirects) {
+                // Handed to the browser, a loop would only go on there.
+                replyPage(ex, 500, QStringLiteral("Internal Server Error"),
+                          QStringLiteral("<p>%1 redirected inside the server more than %2 times: %3</p>")
+                              .arg(fileName.toHtmlEscaped())
+                              .arg(kMostLocalRedirects)
+                              .arg(escaped(location)));
+            } else if (local) {
                 // A local redirect: the server fetches the path itself, as
                 // a GET (the site's root is the token's).
                 report.localRedirect = true;
@@ -187,25 +225,18 @@ void LoopbackServer::ranScript(Site &site, Exchange ex, const ScriptToStart &scr
                 Q_EMIT runFinished(report);
                 serve(site, std::move(again));
                 return;
+            } else {
+                // A client redirect: the browser goes there; a path of the
+                // site is given under its token.
+                QByteArray to = location;
+                if (absPath && !location.startsWith(root + '/'))
+                    to = root + location;
+                QList<QPair<QByteArray, QByteArray>> headers{{"Location", to}};
+                headers << passedOn(cgi.headers, root);
+                reply(ex, cgi.status == 200 ? 302 : cgi.status, headers, cgi.body);
             }
-            // A client redirect: the browser goes there; a path of the
-            // site is given under its token.
-            QByteArray to = location;
-            if (absPath && !location.startsWith(root + '/'))
-                to = root + location;
-            QList<QPair<QByteArray, QByteArray>> headers{{"Location", to}};
-            for (const auto &h : cgi.headers) {
-                if (!hopHeader(h.first))
-                    headers << h;
-            }
-            reply(ex, cgi.status == 200 ? 302 : cgi.status, headers, cgi.body);
         } else {
-            QList<QPair<QByteArray, QByteArray>> headers;
-            for (const auto &h : cgi.headers) {
-                if (!hopHeader(h.first))
-                    headers << h;
-            }
-            reply(ex, cgi.status, headers, ex.method == "HEAD" ? QByteArray() : cgi.body);
+            reply(ex, cgi.status, passedOn(cgi.headers, '/' + site.token.toLatin1()), cgi.body);
         }
     }
     Q_UNUSED(urlPath);

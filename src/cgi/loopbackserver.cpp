@@ -63,6 +63,7 @@ LoopbackServer::LoopbackServer(QObject *parent) : QAbstractHttpServer(parent)
 {
     setObjectName(QStringLiteral("loopbackServer"));
     qRegisterMetaType<cgi::RunReport>();
+    m_connections = new Connections(this);
 }
 
 LoopbackServer::~LoopbackServer()
@@ -109,12 +110,12 @@ bool LoopbackServer::start()
     // when the machine has it (tried again on another port when ::1's is
     // taken).
     for (int attempt = 0; attempt < 20; ++attempt) {
-        auto *v4 = new QTcpServer(this);
+        auto *v4 = new GuardedListener(m_connections, this);
         if (!v4->listen(QHostAddress::LocalHost, 0)) {
             delete v4;
             return false;
         }
-        auto *v6 = new QTcpServer(this);
+        auto *v6 = new GuardedListener(m_connections, this);
         const bool six = v6->listen(QHostAddress::LocalHostIPv6, v4->serverPort());
         if (!six && v6->serverError() == QAbstractSocket::AddressInUseError && attempt < 19) {
             delete v4;
@@ -233,28 +234,54 @@ bool LoopbackServer::handleRequest(const QHttpServerRequest &request, QTcpSocket
     ex.remoteAddress = request.remoteAddress().toString();
     if (ex.remoteAddress.startsWith(QLatin1String("::ffff:")))
         ex.remoteAddress = ex.remoteAddress.mid(7);
-    if (!hostAllowed(ex.header("host"))) {
-        replyPage(ex, 421, QStringLiteral("Misdirected Request"),
-                  QStringLiteral("This server answers only to its own address."));
-        return true;
-    }
+    ex.inTurn = true;
     const QUrl url = request.url();
     const QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
     ex.query = url.query(QUrl::FullyEncoded).toLatin1();
+    m_connections->arrived(socket, [this, ex, path]() mutable { route(std::move(ex), path); });
+    return true;
+}
+
+void LoopbackServer::route(Exchange ex, const QByteArray &path)
+{
+    if (!hostAllowed(ex.header("host"))) {
+        replyPage(ex, 421, QStringLiteral("Misdirected Request"),
+                  QStringLiteral("This server answers only to its own address."));
+        return;
+    }
     const qsizetype slash = path.indexOf('/', 1);
     const QString token = QString::fromLatin1(path.mid(1, slash < 0 ? -1 : slash - 1));
     Site *site = token.isEmpty() ? nullptr : siteOf(token);
     if (!site) {
+        // A root-relative address of a page ("/style.css", a form's
+        // "/cgi-bin/x.cgi") means the root of the page's own site: the
+        // browser, which names that page as the referrer, is sent there.
+        // Nothing is read or run here, and only a client that already
+        // knows the site's token is told it again.
+        if (const Site *from = siteOfReferrer(ex.header("referer"))) {
+            const QByteArray to = '/' + from->token.toLatin1() + path + (ex.query.isEmpty() ? QByteArray() : '?' + ex.query);
+            reply(ex, 307, {{"Location", to}, {"Cache-Control", "no-store"}}, QByteArray());
+            return;
+        }
         replyPage(ex, 404, QStringLiteral("Not Found"), QStringLiteral("There is no such page here."));
-        return true;
+        return;
     }
     ex.path = slash < 0 ? QByteArray("/") : path.mid(slash);
     if (ex.method.isEmpty()) {
         replyPage(ex, 501, QStringLiteral("Not Implemented"), QStringLiteral("This method is not served."));
-        return true;
+        return;
     }
     serve(*site, std::move(ex));
-    return true;
+}
+
+const LoopbackServer::Site *LoopbackServer::siteOfReferrer(const QByteArray &referrer) const
+{
+    const QUrl from = QUrl::fromEncoded(referrer);
+    if (referrer.isEmpty() || from.scheme() != QLatin1String("http") || from.port() != m_port
+        || !hostAllowed(from.authority(QUrl::FullyEncoded).toLatin1()))
+        return nullptr;
+    const auto it = m_sites.constFind(from.path().section(QLatin1Char('/'), 1, 1));
+    return it == m_sites.constEnd() ? nullptr : &it.value();
 }
 
 void LoopbackServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
@@ -336,6 +363,15 @@ void LoopbackServer::serveFile(const Site &site, Exchange &ex, const QString &fi
             }
         }
         if (isScriptFile(info.fileName())) {
+            // As a web server would, only a program is run: a library or
+            // a script that came in a download is never made executable.
+            if (!QFileInfo(real).isExecutable()) {
+                replyPage(ex, 403, QStringLiteral("Forbidden"),
+                          QStringLiteral("<p>%1 is not executable, so a web server would not run it either "
+                                         "(make it executable with <code>chmod +x</code>).</p>")
+                              .arg(info.fileName().toHtmlEscaped()));
+                return;
+            }
             Site &s = m_sites[site.token];
             const QString urlPath = QLatin1Char('/') + QDir(root).relativeFilePath(real);
             QFile f(real);
@@ -363,8 +399,7 @@ void LoopbackServer::serveFile(const Site &site, Exchange &ex, const QString &fi
     }
     QByteArray mime = mapped ? QByteArray("text/html")
                              : QMimeDatabase().mimeTypeForFile(info).name().toLatin1();
-    reply(ex, 200, {{"Content-Type", mime}, {"Cache-Control", "no-store"}},
-          ex.method == "HEAD" ? QByteArray() : f.readAll());
+    reply(ex, 200, {{"Content-Type", mime}, {"Cache-Control", "no-store"}}, f.readAll());
 }
 
 void LoopbackServer::reply(Exchange &ex, int status, const QList<QPair<QByteArray, QByteArray>> &headers,
@@ -377,9 +412,16 @@ void LoopbackServer::reply(Exchange &ex, int status, const QList<QPair<QByteArra
     r.writeStatusLine(QHttpServerResponder::StatusCode(status));
     for (const auto &h : headers)
         r.writeHeader(h.first, h.second);
-    r.writeHeader("Content-Length", QByteArray::number(body.size()));
-    r.writeBody(body);
+    // 204 and 304 have no body: bytes after their headers would be taken
+    // for the start of the next answer. A HEAD is told the length that a
+    // GET would get.
+    const bool bodiless = status == 204 || status == 304;
+    if (!bodiless)
+        r.writeHeader("Content-Length", QByteArray::number(body.size()));
+    r.writeBody(bodiless || ex.method == "HEAD" ? QByteArray() : body);
     ex.responder.reset();
+    if (ex.inTurn)
+        m_connections->answered(ex.socket);
 }
 
 void LoopbackServer::replyPage(Exchange &ex, int status, const QString &title, const QString &htmlText)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cgi/cgi.h"
+#include "cgi/connections.h"
 #include "cgi/scriptprocess.h"
 
 #include <QAbstractHttpServer>
@@ -63,10 +64,14 @@ struct RunReport
 // segment of every path ("/<token>/page.html"); a request outside a site
 // gets 404 and runs nothing, and one whose Host is not this server's
 // address is refused, so that another site can't reach it through a name
-// of its own (DNS rebinding). Files are served with the desktop's MIME
-// types, confined to the folder after symbolic links are resolved.
-// Scripts (".cgi", ".pl", and a document's script under its name) run as
-// CGI programs (RFC 3875): see gateway.cpp.
+// of its own (DNS rebinding). A page's root-relative address ("/a.css")
+// is the one exception: the browser names the page it comes from as the
+// referrer, and is sent (307) under that page's token. Files are served
+// with the desktop's MIME types, confined to the folder after symbolic
+// links are resolved. Scripts (a document's script under its name, and the
+// folder's executable ".cgi" and ".pl" files) run as CGI programs (RFC
+// 3875): see gateway.cpp. Connections are kept within bounds by
+// Connections (connections.h).
 class LoopbackServer : public QAbstractHttpServer
 {
     Q_OBJECT
@@ -102,6 +107,9 @@ public:
     void stopAll();
     // The process of the run started last (for tests).
     ScriptProcess *lastProcess() const { return m_last.data(); }
+    // What a client may send and hold (tests make them small).
+    void setLimits(const ConnectionLimits &limits) { m_connections->setLimits(limits); }
+    int openConnections() const { return m_connections->count(); }
 
 Q_SIGNALS:
     void runStarted();
@@ -137,20 +145,23 @@ private:
         QString remoteAddress;
         QByteArray header(const QByteArray &name) const;
         int redirects = 0;
+        bool inTurn = false; // answered in its connection's order
     };
 
+    void route(Exchange ex, const QByteArray &path);
     void serve(Site &site, Exchange ex);
     void serveFile(const Site &site, Exchange &ex, const QString &file, const QString &rest);
     void runScript(Site &site, Exchange ex, const ScriptToStart &script, const QString &urlPath,
                    const QString &pathInfo, const QPointer<QObject> &owner, const QByteArray &givenCookies);
     void ranScript(Site &site, Exchange ex, const ScriptToStart &script, const QString &urlPath,
                    const QPointer<QObject> &owner, ScriptProcess *process, const ProcessResult &result);
-    static void reply(Exchange &ex, int status, const QList<QPair<QByteArray, QByteArray>> &headers,
-                      const QByteArray &body);
-    static void replyPage(Exchange &ex, int status, const QString &title, const QString &htmlText);
+    void reply(Exchange &ex, int status, const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &body);
+    void replyPage(Exchange &ex, int status, const QString &title, const QString &htmlText);
     Site *siteOf(const QString &token);
+    const Site *siteOfReferrer(const QByteArray &referrer) const;
     bool hostAllowed(const QByteArray &host) const;
 
+    Connections *m_connections = nullptr;
     quint16 m_port = 0;
     bool m_v6 = false;
     QHash<QString, Site> m_sites;        // by token

@@ -233,8 +233,8 @@ private Q_SLOTS:
         writeBytes(platform::programFile(QStringLiteral("\\rel.js")), "document.title = 'program folder';");
         writeBytes(f.scratch("rel.js"), "document.title = 'document folder';");
         writeFile(f.scratch("sub/up.js"), "document.title += ' and up';");
-        // A root-relative address is the server's root, outside every
-        // site: it is not found.
+        // A root-relative address is the root of the page's own site:
+        // the document's folder has no root.js, the program's has.
         writeBytes(platform::programFile(QStringLiteral("\\root.js")), "document.title += ' and root';");
         const QByteArray page = "<html><head><title>none</title><script src=\"rel.js\"></script>"
                                 "<script src=\"sub/up.js\"></script><script src=\"/root.js\"></script>"
@@ -257,7 +257,7 @@ private Q_SLOTS:
         document::DocumentWindow *untitled = f.newDocument(QString::fromLatin1(page));
         QVERIFY(untitled);
         QVERIFY(f.trigger("mnuhtmlpreview"));
-        QTRY_COMPARE_WITH_TIMEOUT(captionOf(viewer), QStringLiteral("program folder"), kLoadTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(captionOf(viewer), QStringLiteral("program folder and root"), kLoadTimeout);
     }
 
     void previewFileThatCannotBeWrittenShowsNoViewer()

@@ -97,20 +97,52 @@ struct Reply
 {
     int status = 0;
     QByteArray body;
+    QByteArray location;
+    QByteArray setCookie;
 };
 
-Reply get(const QUrl &url, const QByteArray &host = QByteArray())
+// A GET with the headers given; redirects are not followed.
+Reply get(const QUrl &url, const QList<QPair<QByteArray, QByteArray>> &headers = {})
 {
     QNetworkAccessManager net;
     QNetworkRequest request(url);
-    if (!host.isEmpty())
-        request.setRawHeader("Host", host);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    for (const auto &h : headers)
+        request.setRawHeader(h.first, h.second);
     QNetworkReply *reply = net.get(request);
     QSignalSpy finished(reply, &QNetworkReply::finished);
     finished.wait(kLoad);
-    Reply r{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+    Reply r{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll(),
+            reply->rawHeader("Location"), reply->rawHeader("Set-Cookie")};
     delete reply;
     return r;
+}
+
+// What the server sends back on one connection for requests written at
+// once, read until it has been quiet for a while or has closed.
+QByteArray exchange(quint16 port, const QByteArray &requests)
+{
+    QTcpSocket socket;
+    QSignalSpy connected(&socket, &QTcpSocket::connected);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!connected.wait(kLoad))
+        return QByteArray();
+    socket.write(requests);
+    QSignalSpy more(&socket, &QTcpSocket::readyRead);
+    QByteArray got;
+    while (socket.state() == QAbstractSocket::ConnectedState && more.wait(3000))
+        got += socket.readAll();
+    return got + socket.readAll();
+}
+
+void setExecutable(const QString &path)
+{
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+}
+
+QByteArray hostHeader(quint16 port)
+{
+    return "Host: 127.0.0.1:" + QByteArray::number(port) + "\r\n";
 }
 
 bool alive(qint64 pid)
@@ -188,7 +220,7 @@ Promise.allSettled(tries).then(function (r) {
         QUrl guessed = own;
         guessed.setPath(QStringLiteral("/s0/own.txt"));
         QCOMPARE(get(guessed).status, 404);
-        QCOMPARE(get(own, "rebound.example:" + QByteArray::number(server->port())).status, 421);
+        QCOMPARE(get(own, {{"Host", "rebound.example:" + QByteArray::number(server->port())}}).status, 421);
     }
 
     void requestBodiesReachTheScript()
@@ -341,6 +373,112 @@ sleep 300 unless $ENV{QUERY_STRING} eq 'stay';
         const Reply page = get(url);
         QCOMPARE(page.status, 200);
         QCOMPARE(page.body, QByteArray("<title>Hello there</title>"));
+    }
+
+    void answersInOrderAndWellFormed()
+    {
+        EditorFixture f;
+        const QString site = f.scratch("order");
+        writeFile(site + QStringLiteral("/own.txt"), "mine");
+        const QString script = site + QStringLiteral("/h.cgi");
+        writeFile(script, R"(#!/usr/bin/perl
+my $q = $ENV{QUERY_STRING};
+if ($q eq 'empty') { select(undef, undef, undef, 0.5); print "Status: 204\nContent-Type: text/html\n\nstray" }
+if ($q eq 'inject') { print "Status: 302\nLocation: /x\rSet-Cookie: evil=1\n\n" }
+if ($q eq 'interim') { print "Status: 100 Continue\nContent-Type: text/html\n\nbody" }
+if ($q eq 'loop') { print "Location: /h.cgi?loop\n\n" }
+)");
+        setExecutable(script);
+        cgi::LoopbackServer *server = cgi::LoopbackServer::instance();
+        QVERIFY(server);
+        const QByteArray root = server->address(site, QStringLiteral("/")).path(QUrl::FullyEncoded).toLatin1();
+        QByteArray requests;
+        for (const char *q : {"h.cgi?empty", "h.cgi?inject", "h.cgi?interim", "h.cgi?loop", "own.txt"})
+            requests += "GET " + root + q + " HTTP/1.1\r\n" + hostHeader(server->port()) + "\r\n";
+        // Answered in the order asked, though the scripts take their time;
+        // nothing follows a 204's headers; a header broken by a control
+        // character, an interim status and a redirect loop are the
+        // script's faults.
+        const QByteArray got = exchange(server->port(), requests);
+        QStringList statuses;
+        for (const QRegularExpressionMatch &m : QRegularExpression(QStringLiteral("HTTP/1.1 (\\d+)")).globalMatch(QString::fromLatin1(got)))
+            statuses << m.captured(1);
+        QVERIFY2(statuses == QStringList({"204", "500", "500", "500", "200"}), got.constData());
+        QVERIFY2(got.contains("\r\n\r\nHTTP/1.1 500") && got.endsWith("\r\n\r\nmine"), got.constData());
+    }
+
+    void sitesKeepToThemselves()
+    {
+        EditorFixture f;
+        const QString site = f.scratch("own");
+        writeFile(site + QStringLiteral("/style.css"), "h1 {}");
+        const QString cookie = site + QStringLiteral("/cookie.cgi");
+        writeFile(cookie, "#!/usr/bin/perl\nprint \"Set-Cookie: s=1; Path=/\\nSet-Cookie: t=2; path=/sub\\nContent-Type: text/plain\\n\\n\";\n");
+        setExecutable(cookie);
+        // Not executable: a library, never run by a request.
+        const QString ran = f.scratch("lib-ran");
+        writeFile(site + QStringLiteral("/lib.pl"), "open my $f, '>', '" + ran.toUtf8() + "'; 1;\n");
+        cgi::LoopbackServer *server = cgi::LoopbackServer::instance();
+        const QUrl page = server->address(site, QStringLiteral("/page.html"));
+        const QByteArray root = '/' + page.path().section(QLatin1Char('/'), 1, 1).toLatin1();
+
+        // A script's cookies are its site's.
+        const Reply set = get(server->address(site, QStringLiteral("/cookie.cgi")));
+        QVERIFY2(set.status == 200, set.body.constData());
+        QCOMPARE(set.setCookie, "s=1; Path=" + root + "\nt=2; Path=" + root + "/sub");
+        QCOMPARE(get(server->address(site, QStringLiteral("/lib.pl"))).status, 403);
+        QVERIFY(!QFileInfo::exists(ran));
+
+        // A page's root-relative address is sent to its own site's root;
+        // without such a page, nothing is there.
+        QUrl rootRelative = server->origin();
+        rootRelative.setPath(QStringLiteral("/style.css"));
+        rootRelative.setQuery(QStringLiteral("v=1"));
+        const Reply sent = get(rootRelative, {{"Referer", page.toEncoded()}});
+        QCOMPARE(sent.status, 307);
+        QCOMPARE(sent.location, root + "/style.css?v=1");
+        QCOMPARE(get(rootRelative).status, 404);
+        QCOMPARE(get(rootRelative, {{"Referer", "http://elsewhere.example" + page.path(QUrl::FullyEncoded).toLatin1()}}).status, 404);
+    }
+
+    void clientsAreKeptWithinBounds()
+    {
+        EditorFixture f;
+        cgi::LoopbackServer *server = cgi::LoopbackServer::instance();
+        cgi::ConnectionLimits limits;
+        // The connections the browser of earlier tests kept alive go first.
+        limits.idleMs = 0;
+        server->setLimits(limits);
+        QTRY_COMPARE(server->openConnections(), 0);
+        limits.idleMs = 60000;
+        limits.requestBytes = 1 << 20;
+        limits.connections = 2;
+        limits.requestMs = 300;
+        server->setLimits(limits);
+        const auto connection = [server] {
+            auto *socket = new QTcpSocket;
+            socket->connectToHost(QHostAddress::LocalHost, server->port());
+            socket->waitForConnected(kLoad);
+            return socket;
+        };
+        // A third connection closes the one that has waited longest.
+        std::unique_ptr<QTcpSocket> first(connection());
+        QTRY_COMPARE(server->openConnections(), 1);
+        QTest::qWait(20);
+        std::unique_ptr<QTcpSocket> second(connection());
+        QTRY_COMPARE(server->openConnections(), 2);
+        std::unique_ptr<QTcpSocket> third(connection());
+        QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(second->state(), QAbstractSocket::ConnectedState);
+        // A request sent too slowly is given up.
+        second->write("GET /x HTTP/1.1\r\n");
+        QTRY_COMPARE(second->state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(second->readAll().startsWith("HTTP/1.1 408"));
+        // A request too large is refused before it is all in memory.
+        const QByteArray big = "POST /x HTTP/1.1\r\n" + hostHeader(server->port()) + "Content-Length: 2097152\r\n\r\n"
+            + QByteArray(2 << 20, 'x');
+        QVERIFY(exchange(server->port(), big).startsWith("HTTP/1.1 413"));
+        server->setLimits(cgi::ConnectionLimits());
     }
 };
 
