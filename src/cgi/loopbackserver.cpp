@@ -177,6 +177,13 @@ bool LoopbackServer::folderOf(const QUrl &url, QString *folder) const
 void LoopbackServer::mapFile(const QString &folder, const QString &name, const QString &file)
 {
     address(folder, name);
+    // The file holds one page at a time (the preview file is rewritten by
+    // every preview): a name it stood for before is that site's own file
+    // again, so no site shows another's page.
+    for (Site &other : m_sites) {
+        for (auto it = other.mapped.begin(); it != other.mapped.end();)
+            it = it.value() == file ? other.mapped.erase(it) : std::next(it);
+    }
     Site &site = m_sites[m_tokens.value(folder.isEmpty() ? QString() : QDir::cleanPath(folder))];
     const QString path = name.startsWith(QLatin1Char('/')) ? name : QLatin1Char('/') + name;
     // A file under its own name is the folder's own.

@@ -439,6 +439,16 @@ if ($q eq 'loop') { print "Location: /h.cgi?loop\n\n" }
         QCOMPARE(sent.location, root + "/style.css?v=1");
         QCOMPARE(get(rootRelative).status, 404);
         QCOMPARE(get(rootRelative, {{"Referer", "http://elsewhere.example" + page.path(QUrl::FullyEncoded).toLatin1()}}).status, 404);
+
+        // The preview file holds the last page previewed, which is served
+        // in that page's site only.
+        writeFile(site + QStringLiteral("/a.html"), "<title>a</title>");
+        writeFile(f.scratch("other/b.html"), "<title>b</title>");
+        open(f, site + QStringLiteral("/a.html"));
+        QVERIFY(f.trigger("mnuhtmlpreview"));
+        open(f, f.scratch("other/b.html"));
+        QVERIFY(f.trigger("mnuhtmlpreview"));
+        QCOMPARE(get(server->address(site, QStringLiteral("/a.html"))).body, QByteArray("<title>a</title>"));
     }
 
     void clientsAreKeptWithinBounds()
