@@ -15,6 +15,8 @@ packages=(
   # The Script menu runs perl and checks pages with HTML Tidy; a test runs a
   # script that uses CGI.pm.
   perl libtidy-dev libcgi-pm-perl
+  # Saves keep a file's ACL (libacl); the save tests set one with setfacl.
+  libacl1-dev acl
 )
 missing=()
 for p in "${packages[@]}"; do
