@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -257,23 +258,35 @@ bool keepDamaged(const QString &path)
 // Writers in every running editor take turns through an exclusive lock on
 // the settings folder. The system drops the lock of a process that ends, so
 // a crash leaves nothing behind. Waiting polls often enough that a writer
-// is never starved by others; after ten seconds (a stopped editor holding
-// the lock), or where the file system has no such locks, the write goes
-// ahead alone.
+// is never starved by others; only after ten seconds in which no other
+// writer changed the file (a stopped editor holding the lock), or where the
+// file system has no such locks, does the write go ahead alone.
 class FolderLock
 {
 public:
-    explicit FolderLock(const QString &folder)
-        : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    explicit FolderLock(const QString &file)
+        : m_fd(::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC))
     {
         if (m_fd < 0)
             return;
-        for (int waited = 0; waited < 10000; waited += 2) {
+        const QByteArray encoded = QFile::encodeName(file);
+        Stamp seen = stampOf(encoded);
+        QElapsedTimer still;
+        still.start();
+        for (int turn = 0; !still.hasExpired(10000); ++turn) {
             if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
                 return;
             if (errno != EWOULDBLOCK && errno != EINTR)
                 break;
             ::usleep(2000);
+            if (turn % 25 == 0) {
+                const Stamp now = stampOf(encoded);
+                if (now != seen) {
+                    seen = now;
+                    still.restart(); // others are writing, not stuck
+                }
+            }
         }
         ::close(m_fd);
         m_fd = -1;
@@ -318,7 +331,7 @@ QString SettingsStore::Read(const QString &app, const QString &section, const QS
     // Kept aside at once, under the writers' lock (taken first, as a
     // writer takes it).
     const QString path = filePath();
-    const FolderLock lock(QFileInfo(path).absolutePath());
+    const FolderLock lock(path);
     const QMutexLocker locker(&cacheMutex());
     keepDamaged(path);
     return value;
@@ -337,7 +350,7 @@ void SettingsStore::Write(const QString &app, const QString &section, const QStr
     QDir().mkpath(QFileInfo(path).absolutePath());
     // Read-modify-write under a lock so that two editors writing at once
     // both keep their keys.
-    const FolderLock lock(QFileInfo(path).absolutePath());
+    const FolderLock lock(path);
 
     const QMutexLocker locker(&cacheMutex());
     // Nothing is written over a file that could not be read in full and
