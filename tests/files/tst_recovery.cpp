@@ -14,6 +14,7 @@
 #include "files/recovery.h"
 #include "frame/mainwindow.h"
 #include "platform/documentloader.h"
+#include "platform/recoverylog.h"
 #include "platform/recoverystore.h"
 #include "platform/documenttext.h"
 #include "platform/richtextbox.h"
@@ -48,6 +49,21 @@ QByteArray journaled()
     for (const QString &name : entries())
         all += readFile(QDir(platform::recoveryFolder()).filePath(name));
     return all;
+}
+
+// What the journal holds for a text, rebuilt and written as saving would.
+QByteArray rebuilt(platform::RichTextBox *box)
+{
+    files::recovery::flush(box);
+    const QStringList names = entries();
+    platform::RecoveryEntry entry;
+    platform::RebuiltText text;
+    QString why;
+    if (names.size() != 1
+        || !platform::RecoveryEntry::parse(readFile(QDir(platform::recoveryFolder()).filePath(names[0])), &entry)
+        || !platform::rebuildText(entry, &text, &why))
+        return "no entry: " + why.toUtf8();
+    return platform::encodeText(text.text, text.format, &text.breaks);
 }
 
 // The child: an editor with three unsaved texts. With "wait", it reports
@@ -199,15 +215,7 @@ private Q_SLOTS:
         writeFile(m_path, bytes);
         EditorFixture f(m_path);
         platform::RichTextBox *box = f.activeText();
-        const auto journaledText = [box] {
-            files::recovery::flush(box);
-            const QStringList names = entries();
-            platform::RecoveryEntry entry;
-            if (names.size() != 1
-                || !platform::RecoveryEntry::parse(readFile(QDir(platform::recoveryFolder()).filePath(names[0])), &entry))
-                return QByteArray("no entry");
-            return entry.payload;
-        };
+        const auto journaledText = [box] { return rebuilt(box); };
         const auto edit = [box](int at, int length, const QString &text) {
             box->setSelStart(at);
             box->setSelLength(length);
