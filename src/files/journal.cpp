@@ -254,6 +254,7 @@ void Journal::finish()
     for (QTimer *t : {&m_due, &m_slice, &m_retry, &m_bases})
         t->stop();
     session.close();
+    running = false;
 }
 
 void Journal::writeDue()
@@ -324,6 +325,10 @@ void Journal::write(Watched &w, bool atOnce)
             w.log.clear();
             w.logChars = 0;
         }
+        return;
+    }
+    if (!running) {
+        w.dirty = w.gathering = false;
         return;
     }
     if (!active() && !session.open()) {

@@ -100,6 +100,9 @@ public:
     std::atomic<qint64> bytesWritten{0};
 
     bool active() const { return session.isOpen(); }
+    // Between start() and a clean end, texts are journaled (and a session
+    // that could not be opened is tried again at each write).
+    bool running = false;
     void watch(platform::RichTextBox *box, document::DocumentWindow *doc, const QString &pane, const QString &title);
     void forget(QObject *box);
     // Writes what is pending now (of one text, or of all), and waits for it.

@@ -147,13 +147,17 @@ bool offer(const QString &file, QString *title, QString *why)
 void start()
 {
     Journal &j = journal();
-    if (j.active() || !j.session.open())
+    if (j.running)
         return;
-    platform::onTerminationSignal([] { journal().flush(nullptr); });
+    j.running = true;
+    // A folder that can't be used now is tried again at the first write,
+    // and reported then.
+    j.session.open();
     static bool endsWatched = false;
     if (endsWatched)
         return;
     endsWatched = true;
+    platform::onTerminationSignal([] { journal().flush(nullptr); });
     auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
     if (app)
         QObject::connect(app, &QGuiApplication::commitDataRequest, &j,
@@ -161,14 +165,14 @@ void start()
     // A lost display (the X connection closed, the window killed) ends the
     // program through exit(): what is pending is written first.
     std::atexit([] {
-        if (QCoreApplication::instance() && journal().active())
+        if (QCoreApplication::instance() && journal().running)
             journal().flush(nullptr);
     });
 }
 
 void finish()
 {
-    if (journal().active())
+    if (journal().running)
         journal().finish();
 }
 
