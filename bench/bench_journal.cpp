@@ -217,6 +217,7 @@ int main(int argc, char **argv)
     std::printf("8 keys 0.6 s apart into 10 MB: the journal wrote %.1f KB\n",
                 (files::recovery::cost().bytesWritten - before) / 1024.0);
     doc->markSaved();
+    w.framclean();
     doc->subWindow()->close();
     settle(100);
     return 0;
