@@ -17,6 +17,8 @@ packages=(
   # The Script menu runs perl and checks pages with HTML Tidy; a test runs a
   # script that uses CGI.pm. Tidy, Critic and Perldoc use Perl's own tools.
   perl libtidy-dev libcgi-pm-perl perltidy libperl-critic-perl perl-doc
+  # bench_highlight measures the live highlighting against PPI.
+  libppi-perl
   # Saves keep a file's ACL (libacl); the save tests set one with setfacl.
   libacl1-dev acl
 )

@@ -21,38 +21,32 @@
 
 namespace platform {
 
-// The same bytes give the same hash in every process (the recovery
-// journal keeps it), which Qt's own hash, seeded per process, does not:
-// four lanes of multiply-rotate rounds over 8-byte words, then a final mix.
 quint64 hashContent(const QByteArray &bytes)
 {
-    constexpr quint64 k1 = 0x9E3779B185EBCA87ULL;
-    constexpr quint64 k2 = 0xC2B2AE3D27D4EB4FULL;
-    auto rotl = [](quint64 v, int r) { return (v << r) | (v >> (64 - r)); };
-    auto round = [&](quint64 lane, quint64 word) { return rotl(lane + word * k2, 31) * k1; };
-    auto word = [](const char *at) {
-        quint64 w;
-        std::memcpy(&w, at, 8);
-        return w;
-    };
-    const char *p = bytes.constData();
+    // Written by hand because the hash must be the same in every process
+    // (the recovery journal keeps it for the next start), which Qt's qHash
+    // is not: it mixes in a seed chosen at random per process. Eight bytes
+    // a step, then the tail, then a final mix of all the bits.
+    constexpr quint64 k1 = 0x9E3779B97F4A7C15ULL, k2 = 0xC2B2AE3D27D4EB4FULL;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const qsizetype n = bytes.size();
-    quint64 lanes[4] = {k1 + k2, k2, 0, quint64(0) - k1};
+    quint64 h = k2 ^ quint64(n);
     qsizetype i = 0;
-    for (; i + 32 <= n; i += 32) {
-        for (int l = 0; l < 4; ++l)
-            lanes[l] = round(lanes[l], word(p + i + 8 * l));
+    for (; i + 8 <= n; i += 8) {
+        quint64 w;
+        std::memcpy(&w, p + i, 8);
+        h ^= w * k1;
+        h = ((h << 31) | (h >> 33)) * k2;
     }
-    quint64 h = quint64(n) + rotl(lanes[0], 1) + rotl(lanes[1], 7) + rotl(lanes[2], 12) + rotl(lanes[3], 18);
-    for (; i + 8 <= n; i += 8)
-        h = rotl(h ^ round(0, word(p + i)), 27) * k1 + k2;
-    for (; i < n; ++i)
-        h = rotl(h ^ (quint64(uchar(p[i])) * k1), 11) * k2;
+    quint64 tail = 0;
+    for (qsizetype k = n - 1; k >= i; --k)
+        tail = (tail << 8) | p[k];
+    h ^= tail * k1;
     h ^= h >> 33;
-    h *= k2;
-    h ^= h >> 29;
-    h *= k1;
-    h ^= h >> 32;
+    h *= 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ULL;
+    h ^= h >> 33;
     return h | 1;
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/atomicfile.h"
 #include "platform/documenttext.h"
+#include "platform/recoverylog.h"
 #include "platform/textfile.h"
 
 #include <QDir>
@@ -84,6 +85,20 @@ private Q_SLOTS:
         // UTF-16 decodes as characters, and an added one keeps it UTF-16.
         QCOMPARE(decodeText(QByteArray("\xFF\xFEh\0\xE9\0", 6), &format), QStringLiteral("h\u00E9"));
         QCOMPARE(encodeText(QStringLiteral("h\u00E9Q\n"), format), QByteArray("\xFF\xFEh\0\xE9\0Q\0\n\0", 10));
+    }
+
+    void journalKeepsEveryFormat()
+    {
+        for (const auto encoding : {TextFileFormat::Utf8, TextFileFormat::Windows1252, TextFileFormat::Utf16LE,
+                                    TextFileFormat::Utf16BE}) {
+            TextFileFormat format;
+            format.encoding = encoding;
+            format.bom = encoding != TextFileFormat::Windows1252;
+            QMap<QString, QString> fields;
+            putFormat(&fields, format);
+            QCOMPARE(int(formatOf(fields).encoding), int(encoding));
+            QCOMPARE(formatOf(fields).bom, format.bom);
+        }
     }
 
     void encodingsThatCantHoldACharacter()
