@@ -6,6 +6,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
+class QObject;
+
 namespace platform {
 
 // A file read and decoded, ready to go into a document.
@@ -18,7 +23,8 @@ struct LoadedText
     quint64 contentHash = 0; // of the bytes read (hashContent)
 };
 
-// A hash of a file's bytes, to tell later whether they changed (never 0).
+// A hash of a file's bytes, to tell later whether they changed (never 0),
+// the same in every process.
 quint64 hashContent(const QByteArray &bytes);
 
 // Files above this size are read on another thread; above the second,
@@ -40,6 +46,17 @@ LoadResult loadText(const QString &path, LoadedText *out, bool allowLarge);
 
 // The size of a regular file, or -1 for anything else.
 qint64 regularFileSize(const QString &path);
+
+// The hash (hashContent) of a regular file's bytes, when it is a regular
+// file of exactly size bytes: nothing else is opened, and no more than
+// size bytes are read even when it grows meanwhile. Nothing when it is not
+// such a file or can't be read.
+std::optional<quint64> hashRegularFile(const QString &path, qint64 size);
+// The same on another thread; done runs on the user-interface thread
+// (never once context is gone). Waits up to waitMs for the answer first,
+// so that a small file is answered before this returns.
+void hashRegularFileLater(const QString &path, qint64 size, int waitMs, QObject *context,
+                          std::function<void(std::optional<quint64>)> done);
 
 // Reads and decodes a file on another thread, for the command line while
 // the main window is being set up, and for any file above kReadAheadAbove.
