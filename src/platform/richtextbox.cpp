@@ -4,6 +4,7 @@
 #include "platform/errors.h"
 #include "platform/linebreaks.h"
 #include "platform/richtextaccessible.h"
+#include "platform/richtextkept.h"
 #include "platform/rtfreader.h"
 #include "platform/twips.h"
 
@@ -226,6 +227,13 @@ void RichTextBox::setSelRTF(const QString &source)
     QTextCursor c = textCursor();
     insertText(c, source, nullptr);
     setTextCursor(c);
+}
+
+void RichTextBox::setKeepsFormatting(bool keep)
+{
+    if (keep && !m_keepsFormatting)
+        showKeptObjects(document());
+    m_keepsFormatting = keep;
 }
 
 void RichTextBox::insertRichText(const QByteArray &source)

@@ -68,9 +68,10 @@ public:
     // then formatting pasted from the clipboard (rich text or a page's) is
     // kept, copies carry rich text too, and what it can't show of rich
     // text it reads (pictures, fields, tables, hidden text) is carried along
-    // unchanged for SaveFile to write back.
+    // unchanged for SaveFile to write back; pictures and objects show as
+    // boxes.
     bool keepsFormatting() const { return m_keepsFormatting; }
-    void setKeepsFormatting(bool keep) { m_keepsFormatting = keep; }
+    void setKeepsFormatting(bool keep);
 
     quint32 SelColor() const; // 0xBBGGRR
     void setSelColor(quint32 bgr);

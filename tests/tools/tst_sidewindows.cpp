@@ -18,7 +18,9 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextDocument>
 
 #include <sys/stat.h>
@@ -283,6 +285,14 @@ private Q_SLOTS:
         const QString shown = box->Text();
         QCOMPARE(QString(shown).remove(QChar(0xFFFC)), QStringLiteral("\r\nsite\r\na\tb\r\nend\r\n"));
         QCOMPARE(linkAt(box, int(shown.indexOf(QLatin1String("site")))), QStringLiteral("https://example.com/"));
+        // The picture shows as a box; the row's definition takes no room.
+        auto width = [&](int at) {
+            const QTextBlock block = box->document()->findBlock(at);
+            const QTextLine line = block.layout()->lineForTextPosition(at - block.position());
+            return line.cursorToX(at - block.position() + 1) - line.cursorToX(at - block.position());
+        };
+        QVERIFY(width(box->toDocumentPosition(int(shown.indexOf(QChar(0xFFFC))))) > 10);
+        QCOMPARE(width(box->toDocumentPosition(int(shown.indexOf(QLatin1String("a\tb"))) - 1)), 0.0);
 
         // Closed unchanged: the file is not written at all.
         closeWindow(w);
