@@ -42,7 +42,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$logs/ubsan"
 # objects through a base of another size: that check is left off for them
 # (the engine is not built with the sanitizers; the check still runs for
 # every other test). A test that opens the page viewer belongs here.
-engine=(tst_viewer tst_menuwalk tst_workbench tst_accessibility tst_print tst_toolbar tst_install)
+engine=(tst_viewer tst_menuwalk tst_workbench tst_cgisite tst_accessibility tst_print tst_toolbar tst_install)
 plain=()
 withEngine=()
 for t in "${tests[@]}"; do

@@ -9,12 +9,16 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-tools-dev-tools
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
+  # The loopback web server of the page viewer and of CGI runs.
+  qt6-httpserver-dev qt6-websockets-dev
   libgl-dev libhunspell-dev libxcb1-dev hunspell-en-us
   xdg-utils desktop-file-utils shared-mime-info appstream dpkg-dev
   xvfb xdotool poppler-utils fonts-dejavu-core openbox x11-utils
   # The Script menu runs perl and checks pages with HTML Tidy; a test runs a
-  # script that uses CGI.pm.
-  perl libtidy-dev libcgi-pm-perl
+  # script that uses CGI.pm. Tidy, Critic and Perldoc use Perl's own tools.
+  perl libtidy-dev libcgi-pm-perl perltidy libperl-critic-perl perl-doc
+  # bench_highlight measures the live highlighting against PPI.
+  libppi-perl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -16,11 +16,13 @@ class RichTextBox;
 
 // The recovery journal: the unsaved text of every document window and of
 // both notes panes, written under the recovery folder (platform/
-// recoverystore.h) within two seconds of the last change, on another
-// thread. A keystroke only notes the time. A clean save or close removes a
-// text's entry; SIGTERM, SIGHUP, SIGINT and the desktop session's end
-// write every pending change before the program ends. The next start
-// offers to restore what an editor that ended uncleanly left.
+// recoverystore.h) within half a second of a change, on another thread;
+// a document's edits are appended to its entry (files/journal.h). A clean
+// save or close removes a text's entry; SIGTERM, SIGHUP, SIGINT, the
+// desktop session's end and the loss of the display write every pending
+// change before the program ends. A write that fails is reported once, and
+// so is the journal's recovery. The next start offers to restore what an
+// editor that ended uncleanly left, and puts aside what it can't read.
 namespace files::recovery {
 
 // Opens this process's session; from then on watched texts are journaled.
@@ -36,6 +38,9 @@ void watchNotes(platform::RichTextBox *box, const QString &pane, const QString &
 void forget(platform::RichTextBox *box);
 // Writes the pending changes (of one text, or of all) now.
 void flush(platform::RichTextBox *box = nullptr);
+// Writes a document's entry whole, so that it no longer leans on its file:
+// a save is about to replace that file.
+void holdWhole(platform::RichTextBox *box);
 
 // Opens a notes pane for restored notes and gives its text control.
 void setNotesRestorer(std::function<platform::RichTextBox *(const QString &pane)> restorer);
@@ -47,8 +52,9 @@ struct Cost
 {
     qint64 longestChangeNs = 0;
     qint64 longestStepNs = 0;
-    int snapshots = 0;
-    int restarts = 0; // gatherings that found their pieces no longer fit (a fault)
+    int snapshots = 0; // entries written whole
+    int restarts = 0;  // gatherings or edits that no longer fit the text (a fault)
+    qint64 bytesWritten = 0; // by the journal's thread, since the process began
 };
 Cost cost(bool reset = false);
 

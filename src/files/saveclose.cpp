@@ -87,9 +87,9 @@ SaveResult write(document::DocumentWindow &doc, const QString &target)
 {
     if (!dropFormatting(doc) || !overwriteChangedFile(doc, target) || !encodeAsUtf8(doc))
         return SaveResult::Cancelled;
-    // The journal holds the new text before the file is touched, so that
-    // even a kill in the middle of an in-place write loses nothing.
-    recovery::flush(doc.rtfText);
+    // The journal holds the new text, whole, before the file is touched, so
+    // that even a kill in the middle of an in-place write loses nothing.
+    recovery::holdWhole(doc.rtfText);
     const QByteArray bytes = doc.rtfText->encodedText();
     QString error;
     if (!platform::writeFileAtomically(target, bytes, &error)) {

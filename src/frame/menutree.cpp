@@ -172,6 +172,11 @@ std::vector<MenuEntry> makeEntries()
     e.push_back(item(1, "mnuScriptRunAgain", "Run &Again", "Ctrl+F5", M));
     e.push_back(item(1, "mnuScriptStop", "&Stop", "", M | D));
     e.push_back(item(1, "mnuScriptCheckOutput", "Check &Output", "", M | D));
+    e.push_back(item(1, "mnuScriptOpenBrowser", "Open in &Browser", "", M));
+    e.push_back(sep(1, M));
+    e.push_back(item(1, "mnuScriptTidy", "&Tidy", "", M));
+    e.push_back(item(1, "mnuScriptCritic", "C&ritic", "", M));
+    e.push_back(item(1, "mnuScriptPerldoc", "&Perldoc", "F1", M));
     e.push_back(sep(1, M));
     e.push_back(item(1, "mnuScriptGoto", "&Go To Line...", "Ctrl+G", M));
     e.push_back(item(1, "mnuScriptLineNumbers", "Line &Numbers", "", M));

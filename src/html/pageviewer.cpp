@@ -1,6 +1,7 @@
 #include "html/pageviewer.h"
 
 #include "document/documentwindow.h"
+#include "cgi/loopbackserver.h"
 #include "frame/commands.h"
 #include "frame/layout.h"
 #include "frame/mainwindow.h"
@@ -105,6 +106,14 @@ void showProgramPage(const QString &nameWithSeparator)
 
 void registerViewerCommands()
 {
+    // Pages are served by the editor's own server, from their folder.
+    platform::BrowserControl::setFileServer([](const QString &file, const QString &folder, const QString &name) {
+        cgi::LoopbackServer *server = cgi::LoopbackServer::instance();
+        if (!server)
+            return QUrl();
+        server->mapFile(folder, name, file);
+        return server->address(folder, QLatin1Char('/') + name);
+    });
     // The Quick Link copies run the menu form too.
     frame::addCommand(QStringLiteral("mnuhtmlpreview"), [](frame::Tree) {
         platform::endOnError([] { previewHtml(PreviewForm::Menu); });

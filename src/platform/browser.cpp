@@ -1,15 +1,15 @@
 #include "platform/browser.h"
 
-#include "platform/localsite.h"
 #include "platform/programfolder.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QMetaObject>
-#include <QMimeDatabase>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBrowser>
@@ -39,53 +39,11 @@ Factory engineFactory()
 }
 
 bool g_engineLoaded = false;
-BrowserControl::LocalHandler g_localHandler;
+BrowserControl::FileServer g_fileServer;
 
-// The folders of local sites; a site's host is its index.
-QStringList &siteFolders()
+QUrl originOf(const QUrl &url)
 {
-    static QStringList folders;
-    return folders;
-}
-
-QString hostOf(const QString &folder)
-{
-    QStringList &folders = siteFolders();
-    qsizetype i = folders.indexOf(folder);
-    if (i < 0) {
-        folders << folder;
-        i = folders.size() - 1;
-    }
-    return QStringLiteral("s%1").arg(i);
-}
-
-bool folderOf(const QString &host, QString *folder)
-{
-    if (!host.startsWith(QLatin1Char('s')))
-        return false;
-    bool ok = false;
-    const int i = host.mid(1).toInt(&ok);
-    if (!ok || i < 0 || i >= siteFolders().size())
-        return false;
-    *folder = siteFolders().at(i);
-    return true;
-}
-
-QString pendingKey(const QUrl &url)
-{
-    return url.host() + url.path();
-}
-
-QUrl urlFor(const QString &pathOrAddress)
-{
-    if (pathOrAddress.contains(QLatin1String("://")))
-        return QUrl(pathOrAddress);
-    return QUrl::fromLocalFile(QFileInfo(pathOrAddress).absoluteFilePath());
-}
-
-QString pathOf(const QUrl &url)
-{
-    return url.isLocalFile() ? url.toLocalFile() : url.toString();
+    return url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo);
 }
 
 } // namespace
@@ -113,8 +71,6 @@ BrowserControl::BrowserControl(QWidget *parent) : QWidget(parent)
         connect(m_view, SIGNAL(downloadComplete()), this, SIGNAL(DownloadComplete()));
         connect(m_view, SIGNAL(urlChanged(QUrl)), this, SLOT(onUrlChanged(QUrl)));
         connect(m_view, SIGNAL(reloading(QUrl)), this, SLOT(onReloading(QUrl)));
-        connect(m_view, SIGNAL(localRequest(int, QUrl, QByteArray, QByteArray, QByteArray)), this,
-                SLOT(onLocalRequest(int, QUrl, QByteArray, QByteArray, QByteArray)));
     } else {
         makeStandIn();
     }
@@ -131,10 +87,36 @@ void BrowserControl::makeStandIn()
     m_view = view;
     // A finished load is told after the navigation returns, as the engine
     // does.
-    connect(view, &QTextBrowser::sourceChanged, this, [this, view](const QUrl &url) {
-        m_url = url;
-        onUrlChanged(url);
-        m_standInTitle = view->documentTitle();
+    Q_UNUSED(view);
+}
+
+void BrowserControl::standInFetch(const QUrl &url, const QByteArray &method, const QByteArray &contentType,
+                                  const QByteArray &body)
+{
+    // The stand-in asks the server as a browser would, and shows what it
+    // gets as rich text or plain text.
+    if (!m_fetcher)
+        m_fetcher = new QNetworkAccessManager(this);
+    auto *net = static_cast<QNetworkAccessManager *>(m_fetcher);
+    QNetworkRequest request(url);
+    if (!contentType.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    QNetworkReply *reply = net->sendCustomRequest(request, method.isEmpty() ? QByteArray("GET") : method, body);
+    const QPointer<QWidget> view = m_view;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, view] {
+        reply->deleteLater();
+        if (!view || m_engine)
+            return;
+        auto *text = static_cast<QTextBrowser *>(view.data());
+        const QByteArray bytes = reply->readAll();
+        const QByteArray type = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+        if (type.startsWith("text/html")) {
+            QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
+            text->setHtml(decoder.isValid() ? decoder.decode(bytes) : QString::fromUtf8(bytes));
+        } else {
+            text->setPlainText(QString::fromUtf8(bytes));
+        }
+        m_standInTitle = text->documentTitle();
         standInLoaded();
     });
 }
@@ -152,11 +134,9 @@ void BrowserControl::standInLoaded()
     });
 }
 
-void BrowserControl::onReloading(const QUrl &url)
+void BrowserControl::onReloading(const QUrl &)
 {
-    // The page is asked for again: the answer given for it stands.
-    if (m_shown.key == pendingKey(url) && m_shown.response.found())
-        m_pending.insert(m_shown.key, m_shown.response);
+    // The server answers the page again as it did.
 }
 
 void BrowserControl::onUrlChanged(const QUrl &url)
@@ -191,40 +171,69 @@ QPointF BrowserControl::scrollPosition() const
     return QPointF(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
 }
 
-void BrowserControl::navigate(const QString &pathOrAddress)
+void BrowserControl::setFileServer(FileServer server)
 {
-    load(pathOrAddress, false);
+    g_fileServer = std::move(server);
+}
+
+void BrowserControl::navigate(const QString &path)
+{
+    const QFileInfo file(path);
+    navigateAs(path, file.absolutePath(), file.fileName(), false);
 }
 
 void BrowserControl::navigateKeepingScroll(const QString &path)
 {
-    load(path, true);
+    const QFileInfo file(path);
+    navigateAs(path, file.absolutePath(), file.fileName(), true);
 }
 
-void BrowserControl::load(const QString &pathOrAddress, bool keepScroll)
+void BrowserControl::navigateAs(const QString &path, const QString &folder, const QString &name, bool keepScroll)
 {
-    const QUrl url = urlFor(pathOrAddress);
+    const QString file = QFileInfo(path).absoluteFilePath();
+    const QUrl served = g_fileServer ? g_fileServer(file, folder, name) : QUrl();
+    m_untitledName = file;
+    show(served, "GET", QByteArray(), QByteArray(), keepScroll);
+    m_url = QUrl::fromLocalFile(file);
+}
+
+void BrowserControl::load(const QUrl &url, const QByteArray &method, const QByteArray &contentType,
+                          const QByteArray &body, const QString &untitledName)
+{
+    m_untitledName = untitledName;
+    show(url, method, contentType, body, false);
+}
+
+void BrowserControl::show(const QUrl &url, const QByteArray &method, const QByteArray &contentType,
+                          const QByteArray &body, bool keepScroll)
+{
     m_url = url;
-    m_pending.clear();
-    m_shown = Shown();
-    m_untitledName.clear();
     if (!m_view)
         return;
     asked(url, keepScroll);
-    if (m_engine) {
+    if (!m_engine) {
+        standInFetch(url, method, contentType, body);
+        return;
+    }
+    const QUrl origin = originOf(url);
+    if (origin != m_origin) {
+        m_origin = origin;
+        QMetaObject::invokeMethod(m_view, "allowOrigin", Qt::DirectConnection, Q_ARG(QUrl, origin));
+    }
+    if (method == "GET" && body.isEmpty()) {
         QMetaObject::invokeMethod(m_view, keepScroll ? "navigateKeepingScroll" : "navigate", Qt::DirectConnection,
                                   Q_ARG(QUrl, url));
         return;
     }
-    auto *view = static_cast<QTextBrowser *>(m_view.data());
-    if (view->source() != url) {
-        view->setSource(url);
-        return;
-    }
-    // The same address again reads the file afresh, as a browser does.
-    view->reload();
-    m_standInTitle = view->documentTitle();
-    standInLoaded();
+    QMetaObject::invokeMethod(m_view, "navigateRequest", Qt::DirectConnection, Q_ARG(QUrl, url),
+                              Q_ARG(QByteArray, method), Q_ARG(QByteArray, contentType), Q_ARG(QByteArray, body));
+}
+
+QUrl BrowserControl::pageUrl() const
+{
+    if (!m_view)
+        return QUrl();
+    return m_engine ? m_view->property("url").toUrl() : m_asked;
 }
 
 QString BrowserControl::LocationName() const
@@ -232,7 +241,7 @@ QString BrowserControl::LocationName() const
     if (!m_view)
         return QString();
     if (m_engine) {
-        if (!m_untitledName.isEmpty() && isLocalUrl(m_view->property("url").toUrl())) {
+        if (!m_untitledName.isEmpty() && originOf(m_view->property("url").toUrl()) == m_origin) {
             const QString title = m_view->property("pageTitle").toString();
             return title.isEmpty() ? m_untitledName : title;
         }
@@ -242,161 +251,7 @@ QString BrowserControl::LocationName() const
         return QString();
     if (!m_standInTitle.isEmpty())
         return m_standInTitle;
-    return m_untitledName.isEmpty() ? pathOf(m_url) : m_untitledName;
-}
-
-// ---------------------------------------------------------------- local sites
-
-QUrl BrowserControl::localUrl(const QString &folder, const QString &path, const QByteArray &query)
-{
-    QUrl url;
-    url.setScheme(QString::fromLatin1(kLocalScheme));
-    url.setHost(hostOf(folder));
-    url.setPath(path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path);
-    if (!query.isEmpty())
-        url.setQuery(QString::fromLatin1(query));
-    return url;
-}
-
-bool BrowserControl::isLocalUrl(const QUrl &url)
-{
-    return url.scheme() == QLatin1String(kLocalScheme);
-}
-
-void BrowserControl::setLocalHandler(LocalHandler handler)
-{
-    g_localHandler = std::move(handler);
-}
-
-LocalResponse BrowserControl::localFile(const QString &folder, const QString &path)
-{
-    LocalResponse r;
-    if (folder.isEmpty())
-        return r;
-    const QString root = QDir::cleanPath(folder);
-    QString full = QDir::cleanPath(root + QLatin1Char('/') + path);
-    if (full != root && !full.startsWith(root + QLatin1Char('/')))
-        return r;
-    QFileInfo info(full);
-    if (info.isDir())
-        info.setFile(full + QStringLiteral("/index.html"));
-    if (!info.isFile() || !info.isReadable())
-        return r;
-    r.file = info.absoluteFilePath();
-    r.mimeType = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).name().toLatin1();
-    return r;
-}
-
-void BrowserControl::showLocal(const QUrl &url, const LocalResponse &response, const QString &untitledName)
-{
-    showLocalPage(url, response, untitledName, false);
-}
-
-void BrowserControl::showLocalPage(const QUrl &url, const LocalResponse &response, const QString &untitledName,
-                                   bool keepScroll)
-{
-    m_url = url;
-    m_untitledName = untitledName;
-    m_pending.clear();
-    if (!m_view)
-        return;
-    const QUrl target = response.redirect.isValid() ? response.redirect : url;
-    asked(target, keepScroll);
-    if (!m_engine) {
-        showInStandIn(url, response);
-        return;
-    }
-    m_shown = Shown();
-    if (!response.redirect.isValid()) {
-        m_pending.insert(pendingKey(url), response);
-        m_shown = Shown{pendingKey(url), response};
-    }
-    QMetaObject::invokeMethod(m_view, keepScroll ? "navigateKeepingScroll" : "navigate", Qt::DirectConnection,
-                              Q_ARG(QUrl, target));
-}
-
-void BrowserControl::navigateAs(const QString &path, const QString &folder, const QString &name, bool keepScroll)
-{
-    LocalResponse r;
-    r.file = QFileInfo(path).absoluteFilePath();
-    r.mimeType = "text/html";
-    showLocalPage(localUrl(folder, QLatin1Char('/') + name), r, r.file, keepScroll);
-    m_url = QUrl::fromLocalFile(r.file);
-}
-
-void BrowserControl::onLocalRequest(int id, const QUrl &url, const QByteArray &method,
-                                    const QByteArray &contentType, const QByteArray &body)
-{
-    const auto pending = m_pending.find(pendingKey(url));
-    if (pending != m_pending.end()) {
-        const LocalResponse r = pending.value();
-        m_pending.erase(pending);
-        answer(id, r);
-        return;
-    }
-    LocalRequest request;
-    if (!folderOf(url.host(), &request.folder)) {
-        answer(id, LocalResponse());
-        return;
-    }
-    request.path = url.path();
-    request.query = url.query(QUrl::FullyEncoded).toLatin1();
-    request.method = method;
-    request.contentType = contentType;
-    request.body = body;
-    const QPointer<BrowserControl> self(this);
-    const LocalReply reply = [self, id](const LocalResponse &r) {
-        if (self)
-            self->answer(id, r);
-    };
-    if (g_localHandler && g_localHandler(this, request, reply))
-        return;
-    answer(id, localFile(request.folder, request.path));
-}
-
-void BrowserControl::answer(int id, const LocalResponse &response)
-{
-    if (!m_view || !m_engine)
-        return;
-    QVariantMap map;
-    if (response.redirect.isValid()) {
-        map.insert(QStringLiteral("redirect"), response.redirect);
-    } else if (!response.file.isEmpty()) {
-        map.insert(QStringLiteral("file"), response.file);
-        map.insert(QStringLiteral("mime"), response.mimeType);
-    } else if (response.found()) {
-        map.insert(QStringLiteral("mime"), response.mimeType);
-        map.insert(QStringLiteral("body"), response.body);
-    }
-    QMetaObject::invokeMethod(m_view, "answer", Qt::DirectConnection, Q_ARG(int, id), Q_ARG(QVariantMap, map));
-}
-
-void BrowserControl::showInStandIn(const QUrl &url, const LocalResponse &given)
-{
-    auto *view = static_cast<QTextBrowser *>(m_view.data());
-    QString folder;
-    folderOf(url.host(), &folder);
-    LocalResponse response = given;
-    if (response.redirect.isValid())
-        response = localFile(folder, response.redirect.path());
-    QByteArray body = response.body;
-    if (!response.file.isEmpty()) {
-        QFile file(response.file);
-        if (file.open(QIODevice::ReadOnly))
-            body = file.readAll();
-    }
-    if (!folder.isEmpty()) {
-        view->setSearchPaths({folder});
-        view->document()->setBaseUrl(QUrl::fromLocalFile(folder + QLatin1Char('/')));
-    }
-    if (response.mimeType.startsWith("text/html")) {
-        QStringDecoder decoder = QStringDecoder::decoderForHtml(body);
-        view->setHtml(decoder.isValid() ? decoder.decode(body) : QString::fromUtf8(body));
-    } else {
-        view->setPlainText(QString::fromUtf8(body));
-    }
-    m_standInTitle = view->documentTitle();
-    standInLoaded();
+    return m_untitledName.isEmpty() ? (m_url.isLocalFile() ? m_url.toLocalFile() : m_url.toString()) : m_untitledName;
 }
 
 QString BrowserControl::selectedText() const

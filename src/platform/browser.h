@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QPointF>
 #include <QPointer>
 #include <QString>
@@ -11,29 +10,6 @@
 #include <optional>
 
 namespace platform {
-
-// Pages of a local folder are shown through an address scheme that the
-// editor answers itself (no server, no network, no port): the folder is
-// the site's root, so "/x.png" and "x.png" in a page name its files, and
-// a script of the folder can answer requests the page makes.
-struct LocalRequest
-{
-    QString folder;          // the site's folder; empty for a site without one
-    QString path;            // "/name", decoded
-    QByteArray query;        // as the page sent it, still encoded
-    QByteArray method;       // "GET" or "POST"
-    QByteArray contentType;  // of a POST body
-    QByteArray body;
-};
-
-struct LocalResponse
-{
-    QByteArray mimeType;  // may carry parameters ("text/html; charset=utf-8")
-    QByteArray body;
-    QString file;         // when set, this file's bytes are the body
-    QUrl redirect;        // when set, the browser goes there instead
-    bool found() const { return !mimeType.isEmpty() || !file.isEmpty() || redirect.isValid(); }
-};
 
 // The embedded web browser of the page viewer.
 //
@@ -52,8 +28,8 @@ public:
     explicit BrowserControl(QWidget *parent = nullptr);
     ~BrowserControl() override;
 
-    // Shows a file (a local path) or an address.
-    void navigate(const QString &pathOrAddress);
+    // Shows a file (a local path) in its own folder.
+    void navigate(const QString &path);
     // Where the page shown is scrolled to, in page pixels.
     QPointF scrollPosition() const;
     // Changes each time the browser goes to another page: by a call here,
@@ -69,12 +45,6 @@ public:
     // True when the real engine shows the pages (false: the stand-in).
     bool usesEngine() const { return m_engine; }
 
-    // The address of a path of a local folder's site.
-    static QUrl localUrl(const QString &folder, const QString &path, const QByteArray &query = QByteArray());
-    static bool isLocalUrl(const QUrl &url);
-    // Shows a response as the page at a local address; a page without a
-    // title is named untitledName.
-    void showLocal(const QUrl &url, const LocalResponse &response, const QString &untitledName);
     // Shows a file as if it lay in a folder under a name, so that its
     // relative addresses resolve in that folder. The location stays the
     // file's, and a page without a title is named by its path.
@@ -83,14 +53,18 @@ public:
     void navigateAs(const QString &path, const QString &folder, const QString &name, bool keepScroll = false);
     void navigateKeepingScroll(const QString &path);
 
-    // Requests a page makes for local addresses go to the handler first:
-    // it returns true when it answers (now or later, through the reply);
-    // otherwise the folder's file is served.
-    using LocalReply = std::function<void(const LocalResponse &)>;
-    using LocalHandler = std::function<bool(BrowserControl *, const LocalRequest &, const LocalReply &)>;
-    static void setLocalHandler(LocalHandler handler);
-    // A file of a local site as it is served; not found outside the folder.
-    static LocalResponse localFile(const QString &folder, const QString &path);
+    // Loads an address of the editor's own server: a GET, or a request
+    // with a body (a POST). A page without a title is named untitledName.
+    void load(const QUrl &url, const QByteArray &method = "GET", const QByteArray &contentType = QByteArray(),
+              const QByteArray &body = QByteArray(), const QString &untitledName = QString());
+    // The address of the page shown, as the browser has it.
+    QUrl pageUrl() const;
+
+    // The browser never reads files itself: a file is shown from the
+    // address the file server gives for it, as a name in a folder (the
+    // editor's loopback web server). Pages may reach that server only.
+    using FileServer = std::function<QUrl(const QString &file, const QString &folder, const QString &name)>;
+    static void setFileServer(FileServer server);
 
     // Whether the engine module has been loaded into this process.
     static bool engineLoaded();
@@ -107,15 +81,13 @@ protected:
 private Q_SLOTS:
     void onUrlChanged(const QUrl &url);
     void onReloading(const QUrl &url);
-    void onLocalRequest(int id, const QUrl &url, const QByteArray &method, const QByteArray &contentType,
-                        const QByteArray &body);
 
 private:
     void makeStandIn();
-    void answer(int id, const LocalResponse &response);
-    void showInStandIn(const QUrl &url, const LocalResponse &response);
-    void load(const QString &pathOrAddress, bool keepScroll);
-    void showLocalPage(const QUrl &url, const LocalResponse &response, const QString &untitledName, bool keepScroll);
+    void show(const QUrl &url, const QByteArray &method, const QByteArray &contentType, const QByteArray &body,
+              bool keepScroll);
+    void standInFetch(const QUrl &url, const QByteArray &method, const QByteArray &contentType,
+                      const QByteArray &body);
     void asked(const QUrl &url, bool keepScroll);
     void standInLoaded();
 
@@ -123,16 +95,9 @@ private:
     QUrl m_url;
     QString m_standInTitle;
     bool m_engine = false;
-    // A local page being shown: its response waits for the engine's
-    // request of its path ("host/path").
-    QHash<QString, LocalResponse> m_pending;
     QString m_untitledName;
-    struct Shown
-    {
-        QString key;
-        LocalResponse response;
-    };
-    Shown m_shown; // the local page shown last, as it was answered
+    QUrl m_origin; // the server's, where the pages shown come from
+    QObject *m_fetcher = nullptr; // the stand-in's network access
     quint64 m_pageSerial = 0;
     QUrl m_asked; // where the last call here sent the browser
     std::optional<QPointF> m_standInScroll;

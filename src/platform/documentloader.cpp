@@ -17,7 +17,31 @@ namespace platform {
 
 quint64 hashContent(const QByteArray &bytes)
 {
-    return quint64(qHash(QByteArrayView(bytes), size_t(0x9E3779B97F4A7C15ULL))) | 1;
+    // Written by hand because the hash must be the same in every process
+    // (the recovery journal keeps it for the next start), which Qt's qHash
+    // is not: it mixes in a seed chosen at random per process. Eight bytes
+    // a step, then the tail, then a final mix of all the bits.
+    constexpr quint64 k1 = 0x9E3779B97F4A7C15ULL, k2 = 0xC2B2AE3D27D4EB4FULL;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    quint64 h = k2 ^ quint64(n);
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 w;
+        std::memcpy(&w, p + i, 8);
+        h ^= w * k1;
+        h = ((h << 31) | (h >> 33)) * k2;
+    }
+    quint64 tail = 0;
+    for (qsizetype k = n - 1; k >= i; --k)
+        tail = (tail << 8) | p[k];
+    h ^= tail * k1;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ULL;
+    h ^= h >> 33;
+    return h | 1;
 }
 
 namespace {

@@ -18,7 +18,8 @@ struct LoadedText
     quint64 contentHash = 0; // of the bytes read (hashContent)
 };
 
-// A hash of a file's bytes, to tell later whether they changed (never 0).
+// A hash of a file's bytes, to tell later whether they changed (never 0),
+// the same in every process.
 quint64 hashContent(const QByteArray &bytes);
 
 // Files above this size are read on another thread; above the second,

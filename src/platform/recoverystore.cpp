@@ -1,10 +1,9 @@
 #include "platform/recoverystore.h"
 
-#include "platform/atomicfile.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QUrl>
@@ -12,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -21,7 +21,8 @@ namespace platform {
 
 namespace {
 
-const QByteArray kMagic = "quillet-lite recovery 1\n";
+const QByteArray kMagic1 = "quillet-lite recovery 1\n";
+const QByteArray kMagic = "quillet-lite recovery 2\n";
 const QString kLockSuffix = QStringLiteral(".lock");
 const QString kEntrySuffix = QStringLiteral(".entry");
 
@@ -89,7 +90,11 @@ QByteArray RecoveryEntry::serialise() const
 
 bool RecoveryEntry::parse(const QByteArray &bytes, RecoveryEntry *out)
 {
-    if (!bytes.startsWith(kMagic))
+    if (bytes.startsWith(kMagic1))
+        out->version = 1;
+    else if (bytes.startsWith(kMagic))
+        out->version = 2;
+    else
         return false;
     qsizetype at = kMagic.size();
     for (;;) {
@@ -109,6 +114,94 @@ bool RecoveryEntry::parse(const QByteArray &bytes, RecoveryEntry *out)
     return true;
 }
 
+namespace {
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("it is a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("it is a pipe");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("it is a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("it is a socket");
+    return QStringLiteral("it is not a regular file");
+}
+
+// Reads up to `size` bytes (fewer at the end of the file).
+bool readUpTo(int fd, QByteArray *into, qsizetype size)
+{
+    const qsizetype start = into->size();
+    into->resize(start + size);
+    qsizetype got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, into->data() + start + got, size_t(size - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            into->resize(start + got);
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    into->resize(start + got);
+    return true;
+}
+
+} // namespace
+
+bool readRecoveryEntry(const QString &path, RecoveryEntry *out, QString *why)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        *why = errno == ELOOP ? QStringLiteral("it is a symbolic link") : systemReason(errno);
+        return false;
+    }
+    struct stat st;
+    bool ok = false;
+    QByteArray bytes;
+    if (::fstat(fd, &st) != 0) {
+        *why = systemReason(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        *why = kindOf(st.st_mode);
+    } else if (!readUpTo(fd, &bytes, std::min<qsizetype>(kRecoveryHeaderCap, qsizetype(st.st_size)))) {
+        *why = systemReason(errno);
+    } else if (bytes.indexOf("\n\n") < 0) {
+        *why = qsizetype(st.st_size) > kRecoveryHeaderCap ? QStringLiteral("its header is too large")
+                                                          : QStringLiteral("it is incomplete");
+    } else if (!readUpTo(fd, &bytes, qsizetype(st.st_size) - bytes.size())) {
+        *why = systemReason(errno);
+    } else if (!RecoveryEntry::parse(bytes, out)) {
+        *why = QStringLiteral("it is not a recovery entry");
+    } else {
+        ok = true;
+    }
+    ::close(fd);
+    return ok;
+}
+
+QString moveToDamaged(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString folder = info.path() + QStringLiteral("/damaged");
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    QString target = folder + QLatin1Char('/') + info.fileName();
+    for (int n = 1; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+        target = folder + QLatin1Char('/') + info.fileName() + QLatin1Char('.') + QString::number(n);
+    // rename moves a link itself, never what it points at.
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0)
+        return QString();
+    return target;
+}
+
 RecoverySession::~RecoverySession()
 {
     if (m_fd >= 0)
@@ -120,8 +213,10 @@ bool RecoverySession::open()
     if (m_fd >= 0)
         return true;
     const QString folder = recoveryFolder();
-    if (!QDir().mkpath(folder))
+    if (!QDir().mkpath(folder)) {
+        m_error = QStringLiteral("%1 can't be made").arg(folder);
         return false;
+    }
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     for (int attempt = 0; attempt < 8 && m_fd < 0; ++attempt) {
         m_id = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid())
@@ -130,6 +225,8 @@ bool RecoverySession::open()
         if (QFile::exists(path))
             continue;
         m_fd = lockFile(path, true);
+        if (m_fd < 0)
+            m_error = systemReason(errno);
     }
     return m_fd >= 0;
 }
@@ -170,7 +267,10 @@ std::vector<std::unique_ptr<ClaimedSession>> claimEndedSessions(const QString &o
     std::vector<std::unique_ptr<ClaimedSession>> claimed;
     const QDir folder(recoveryFolder());
     QMap<QString, QStringList> bySession;
-    for (const QString &name : folder.entryList({QStringLiteral("*") + kEntrySuffix}, QDir::Files))
+    // Whatever bears an entry's name is taken, to be read safely or put
+    // aside: a link, a pipe or a folder as well as a file.
+    const QDir::Filters all = QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
+    for (const QString &name : folder.entryList({QStringLiteral("*") + kEntrySuffix}, all))
         bySession[sessionOf(name)] << name;
     // Lock files of ended sessions that left nothing go.
     for (const QString &name : folder.entryList({QStringLiteral("*") + kLockSuffix}, QDir::Files)) {
@@ -189,6 +289,10 @@ std::vector<std::unique_ptr<ClaimedSession>> claimEndedSessions(const QString &o
         const int fd = lockFile(folder.filePath(it.key() + kLockSuffix), true);
         if (fd < 0)
             continue; // alive
+        // What its writes left half done.
+        for (const QString &temp : folder.entryList({it.key() + QStringLiteral("-*") + kEntrySuffix + QStringLiteral(".*")},
+                                                    QDir::Files | QDir::Hidden))
+            QFile::remove(folder.filePath(temp));
         QStringList names = it.value();
         std::sort(names.begin(), names.end(),
                   [](const QString &a, const QString &b) { return entryNumber(a) < entryNumber(b); });
@@ -200,10 +304,70 @@ std::vector<std::unique_ptr<ClaimedSession>> claimEndedSessions(const QString &o
     return claimed;
 }
 
-bool writeRecoveryFile(const QString &path, const QByteArray &bytes)
+namespace {
+
+bool writeAll(int fd, const QByteArray &bytes)
 {
-    QString error;
-    return writeFileAtomically(path, bytes, &error);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return ::fdatasync(fd) == 0;
+}
+
+bool failed(QString *error)
+{
+    if (error)
+        *error = systemReason(errno);
+    return false;
+}
+
+} // namespace
+
+bool writeRecoveryFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QByteArray temp = QFile::encodeName(path) + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return failed(error);
+    if (!writeAll(fd, bytes)) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(temp.constData());
+        errno = e;
+        return failed(error);
+    }
+    ::close(fd);
+    if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
+        const int e = errno;
+        ::unlink(temp.constData());
+        errno = e;
+        return failed(error);
+    }
+    return true;
+}
+
+bool appendRecoveryFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return failed(error);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return failed(error);
+    }
+    const bool ok = writeAll(fd, bytes);
+    const int e = errno;
+    ::close(fd);
+    errno = e;
+    return ok || failed(error);
 }
 
 void onTerminationSignal(std::function<void()> callback)

@@ -22,15 +22,30 @@ namespace platform {
 // never touched by anyone else.
 QString recoveryFolder();
 
-// One journaled text: a few named fields and the text itself.
+// One journaled text: a few named fields, then the text or its log
+// (recoverylog.h). Version 1 entries (from earlier editors) hold the text
+// as its file's bytes.
 struct RecoveryEntry
 {
+    int version = 2;
     QMap<QString, QString> fields;
     QByteArray payload;
 
     QByteArray serialise() const;
     static bool parse(const QByteArray &bytes, RecoveryEntry *out);
 };
+
+// The fields of an entry end within this many bytes.
+constexpr qsizetype kRecoveryHeaderCap = 64 * 1024;
+
+// Reads an entry, never through a symbolic link and only from a regular
+// file, its fields read no further than kRecoveryHeaderCap; false, with
+// the reason, when it can't be read.
+bool readRecoveryEntry(const QString &path, RecoveryEntry *out, QString *why);
+
+// Moves an entry that can't be read into the "damaged" folder beside the
+// entries, where no start offers it again; the path it now has.
+QString moveToDamaged(const QString &path);
 
 // This process's session.
 class RecoverySession
@@ -44,6 +59,8 @@ public:
     // Makes the folder and takes a fresh session's lock; false when the
     // folder can't be used (nothing is journaled then).
     bool open();
+    // Why the last open failed.
+    QString error() const { return m_error; }
     // A clean end: the lock file goes, and with it the session (entries
     // still there, such as notes that could not be saved, are offered by
     // the next start).
@@ -54,6 +71,7 @@ public:
 
 private:
     QString m_id;
+    QString m_error;
     int m_fd = -1;
 };
 
@@ -82,8 +100,11 @@ private:
 // never a live one).
 std::vector<std::unique_ptr<ClaimedSession>> claimEndedSessions(const QString &ownId);
 
-// Writes an entry file in one step (a reader sees the old or the new one).
-bool writeRecoveryFile(const QString &path, const QByteArray &bytes);
+// Writes an entry file in one step (a reader sees the old or the new one),
+// synced. false, with the system's reason, on failure.
+bool writeRecoveryFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+// Appends to an entry file that exists, synced.
+bool appendRecoveryFile(const QString &path, const QByteArray &bytes, QString *error);
 
 // Runs callback on the user-interface thread when SIGTERM, SIGHUP or
 // SIGINT arrives; then the process ends by that signal, as it would have.

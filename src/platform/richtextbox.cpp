@@ -429,6 +429,7 @@ void RichTextBox::onContentsChange(int position, int removed, int added)
         return;
     }
     m_positions.textChanged(position, removed, added);
+    Q_EMIT textEdited(position, added);
     m_colours.textChanged(position, removed, added, !m_ownFormatting.active(), undoing || redoing);
     rememberUndoSteps(); // the colours may have added a step of their own
     // The edited paragraphs get their moved colours now, before the layout

@@ -168,6 +168,11 @@ public:
 
 Q_SIGNALS:
     void Change();
+    // The document range [position, position + added) holds new text in
+    // place of what was there (edits of the text, not of its formats).
+    void textEdited(int position, int added);
+    // LoadFile replaced the whole content.
+    void textLoaded();
     void SelChange();
     void KeyDown(int keyCode, int shift);
     void MouseDown(int button, int shift, int x, int y);

@@ -91,6 +91,7 @@ void RichTextBox::LoadFile(const QString &path)
     m_pieces.updateVisibility(0, doc->characterCount() - 1);
     setTextCursor(QTextCursor(doc));
     showColours();
+    Q_EMIT textLoaded();
     Q_EMIT Change();
     announceSelection(true);
     // What loading freed goes back to the system once the editor is idle.

@@ -125,6 +125,11 @@ bool ScriptOutput::activateRow(int i)
     if (i < 0 || i >= rowCount())
         return false;
     const OutputRow &r = row(i);
+    if (r.action) {
+        const std::function<void()> action = r.action;
+        action();
+        return true;
+    }
     frame::MainWindow *w = frame::frmMain();
     document::DocumentWindow *doc = r.document.data();
     if (!doc && w && !r.file.isEmpty()) {

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QTreeView;
@@ -24,6 +25,9 @@ struct OutputRow
     QString text;
     // The document the row points into, when it is open.
     QPointer<document::DocumentWindow> document;
+    // What activating the row does instead, when set (ends processes a
+    // run left behind, for one).
+    std::function<void()> action;
 };
 
 class OutputModel : public QAbstractTableModel
@@ -63,8 +67,8 @@ public:
     void present();
 
     // Goes where a row points: its document becomes active with the line
-    // (or the spot of a line and column) selected. False when the row
-    // points nowhere that is open.
+    // (or the spot of a line and column) selected; a row with an action
+    // runs it. False when the row points nowhere that is open.
     bool activateRow(int row);
 
     QTreeView *lstScriptOutput;

@@ -40,7 +40,7 @@ Shebang parseShebang(const QByteArray &text)
 
 QString scriptDescriptorName()
 {
-    return QStringLiteral("/dev/fd/%1").arg(kScriptFd);
+    return QStringLiteral("/dev/fd/%1").arg(cgi::kScriptFd);
 }
 
 QString perlMessageName(const QString &name)
@@ -53,15 +53,24 @@ QString perlMessageName(const QString &name)
     return n;
 }
 
-QByteArray perlProgram(const QString &name, const QByteArray &text)
+namespace {
+QByteArray singleQuoted(QString s)
 {
-    QString quoted = name;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    quoted.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    s.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    s.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return '\'' + s.toUtf8() + '\'';
+}
+} // namespace
+
+QByteArray perlProgram(const QString &name, const QByteArray &text, const QString &lastInc)
+{
     QByteArray program;
-    program.reserve(text.size() + 2 * name.size() + 48);
+    program.reserve(text.size() + 2 * name.size() + lastInc.size() + 64);
     // $0 is set before anything of the script compiles (FindBin reads it).
-    program += "BEGIN { $0 = '" + quoted.toUtf8() + "' }\n";
+    program += "BEGIN { $0 = " + singleQuoted(name);
+    if (!lastInc.isEmpty())
+        program += "; push @INC, " + singleQuoted(lastInc);
+    program += " }\n";
     program += "#line 1 \"" + perlMessageName(name).toUtf8() + "\"\n";
     program += text;
     return program;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cgi/scriptprocess.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -18,15 +20,16 @@ struct Shebang
 
 Shebang parseShebang(const QByteArray &text);
 
-// The descriptor a script's text is handed to its interpreter on, and the
-// name the interpreter is given for it. The text never lies in a file.
-constexpr int kScriptFd = 3;
+// The name an interpreter is given for the descriptor that holds a
+// script's text (cgi::kScriptFd). The text never lies in a file.
 QString scriptDescriptorName();
 
 // The program perl is given for a document's text: $0, __FILE__ and every
 // message name the document (its path, or its caption when untitled), and
 // line numbers are the document's own.
-QByteArray perlProgram(const QString &name, const QByteArray &text);
+// A folder given in lastInc is searched for modules after every other
+// (so that a module there never stands in for one of perl's own).
+QByteArray perlProgram(const QString &name, const QByteArray &text, const QString &lastInc = QString());
 
 // The name as it appears in perl's messages (a name holding a double quote
 // or a line break can't stand in a #line directive as it is).

@@ -5,12 +5,16 @@
 #include "frame/mainwindow.h"
 #include "html/pageviewer.h"
 #include "html/viewerwindow.h"
+#include "platform/browser.h"
+#include "platform/errors.h"
+#include "platform/programstart.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "platform/ui.h"
 #include "script/lines.h"
 #include "script/linenumbers.h"
 #include "script/livepreview.h"
+#include "script/perltools.h"
 #include "script/workbench.h"
 
 #include <QAction>
@@ -96,6 +100,26 @@ void goToLineCommand()
     }
 }
 
+// The page the viewer shows, in the user's own browser: the same address
+// of the editor's server, which serves it while the editor runs.
+void openInBrowser()
+{
+    html::PageViewer *viewer = html::pageViewer();
+    const cgi::LoopbackServer *server = cgi::LoopbackServer::existing();
+    QString folder;
+    const QUrl page = viewer ? viewer->brwWebBrowser->pageUrl() : QUrl();
+    if (!server || !page.isValid() || !server->folderOf(page, &folder)) {
+        platform::ignoreErrors([] {
+            platform::ui().messageBox(frame::frmMain(),
+                                      QStringLiteral("There is no page to open: preview a page or run a script first."),
+                                      QStringLiteral("Open in Browser"), platform::Buttons::OK,
+                                      platform::Icon::Information);
+        });
+        return;
+    }
+    platform::ignoreErrors([&] { platform::programStart().ShellOpen(page.toString(QUrl::FullyEncoded)); });
+}
+
 } // namespace
 
 void registerScriptCommands()
@@ -131,6 +155,10 @@ void registerScriptCommands()
         if (Workbench *wb = Workbench::of(frame::frmMain(), false))
             wb->stop();
     });
+    frame::addCommand(QStringLiteral("mnuScriptOpenBrowser"), [](Tree) { openInBrowser(); });
+    frame::addCommand(QStringLiteral("mnuScriptTidy"), [](Tree) { tidyDocument(); });
+    frame::addCommand(QStringLiteral("mnuScriptCritic"), [](Tree) { criticDocument(); });
+    frame::addCommand(QStringLiteral("mnuScriptPerldoc"), [](Tree) { perldocAtCaret(); });
     frame::addCommand(QStringLiteral("mnuScriptGoto"), [](Tree) { goToLineCommand(); });
     frame::addCommand(QStringLiteral("mnuScriptLineNumbers"), [](Tree) {
         frame::MainWindow *w = frame::frmMain();
@@ -155,13 +183,10 @@ void registerScriptCommands()
             live->previewed(doc, viewer);
     });
 
-    // Pages of the viewer that post back to their script run it again.
-    platform::BrowserControl::setLocalHandler(
-        [](platform::BrowserControl *browser, const platform::LocalRequest &request,
-           const platform::BrowserControl::LocalReply &reply) {
-            Workbench *wb = Workbench::of(frame::frmMain(), false);
-            return wb && wb->pageRequest(browser, request, reply);
-        });
+    // The editor's server runs scripts as the workbench says, and its runs
+    // are listed in the main window's Script Output.
+    cgi::LoopbackServer::setLauncher(&startScript);
+    cgi::LoopbackServer::setStartHook([](cgi::LoopbackServer *) { Workbench::of(frame::frmMain()); });
 }
 
 void startUp(frame::MainWindow *window)

@@ -4,6 +4,7 @@
 #include "frame/layout.h"
 #include "frame/mainwindow.h"
 #include "html/viewerwindow.h"
+#include "platform/browser.h"
 #include "platform/errors.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
@@ -27,7 +28,7 @@ namespace script {
 
 namespace {
 
-QString workingFolder(const CgiScript &script)
+QString workingFolder(const cgi::CgiScript &script)
 {
     return script.folder.isEmpty() ? QDir::homePath() : script.folder;
 }
@@ -91,9 +92,25 @@ QByteArray requestMethod(const QString &method)
 
 } // namespace
 
-CgiScript scriptOf(const document::DocumentWindow *doc)
+bool startScript(const cgi::ScriptToStart &script, cgi::ProcessSpec *spec, QString *error)
 {
-    CgiScript s;
+    const Shebang shebang = parseShebang(script.text);
+    const Interpreter interpreter = interpreterFor(shebang);
+    if (interpreter.program.isEmpty()) {
+        *error = QStringLiteral("perl was not found on the search path (PATH).");
+        return false;
+    }
+    spec->program = interpreter.program;
+    spec->arguments = interpreter.arguments;
+    spec->arguments << scriptDescriptorName();
+    spec->scriptText = interpreter.perl ? perlProgram(script.name, script.text) : script.text;
+    spec->timeoutMs = Workbench::timeoutSeconds() * 1000;
+    return true;
+}
+
+cgi::CgiScript scriptOf(const document::DocumentWindow *doc)
+{
+    cgi::CgiScript s;
     s.name = doc->caption();
     if (doc->hasFile()) {
         const QFileInfo file(s.name);
@@ -133,10 +150,10 @@ std::vector<OutputRow> messageRows(const QString &output, const QString &name, d
 Workbench::Workbench(frame::MainWindow *window) : QObject(window), m_window(window)
 {
     setObjectName(QStringLiteral("scriptWorkbench"));
-    m_check = new ScriptProcess(this);
-    m_runProcess = new ScriptProcess(this);
-    connect(m_check, &ScriptProcess::finished, this, &Workbench::checkFinishedWith);
-    connect(m_runProcess, &ScriptProcess::finished, this, &Workbench::runFinishedWith);
+    m_check = new cgi::ScriptProcess(this);
+    connect(m_check, &cgi::ScriptProcess::finished, this, &Workbench::checkFinishedWith);
+    // A server already started (by a preview) is listened to at once.
+    listen(cgi::LoopbackServer::existing());
 }
 
 Workbench *Workbench::of(frame::MainWindow *window, bool create)
@@ -146,6 +163,8 @@ Workbench *Workbench::of(frame::MainWindow *window, bool create)
     auto *wb = window->findChild<Workbench *>(QString(), Qt::FindDirectChildrenOnly);
     if (!wb && create)
         wb = new Workbench(window);
+    if (wb)
+        wb->listen(cgi::LoopbackServer::existing());
     return wb;
 }
 
@@ -166,7 +185,7 @@ void Workbench::checkSyntax(document::DocumentWindow *doc)
 {
     if (!doc)
         return;
-    const CgiScript script = scriptOf(doc);
+    const cgi::CgiScript script = scriptOf(doc);
     const QByteArray text = doc->rtfText->encodedText();
     ++m_checkGeneration;
     m_checkDoc = doc;
@@ -178,13 +197,13 @@ void Workbench::checkSyntax(document::DocumentWindow *doc)
         return;
     }
     const Shebang shebang = parseShebang(text);
-    ProcessSpec spec;
+    cgi::ProcessSpec spec;
     spec.program = findPerl();
     spec.arguments << QStringLiteral("-c") << QStringLiteral("-w") << perlSwitches(shebang);
-    if (!script.folder.isEmpty())
-        spec.arguments << QStringLiteral("-I") + script.folder;
     spec.arguments << scriptDescriptorName();
-    spec.scriptText = perlProgram(script.name, text);
+    // The document's folder is searched last: a module planted there must
+    // not run in place of one of perl's own (a check runs BEGIN blocks).
+    spec.scriptText = perlProgram(script.name, text, script.folder);
     spec.workingDirectory = workingFolder(script);
     spec.environment = QProcessEnvironment::systemEnvironment();
     spec.timeoutMs = timeoutSeconds() * 1000;
@@ -255,7 +274,7 @@ void Workbench::checkPage(const QByteArray &bytes, bool utf8, const QString &nam
     });
 }
 
-void Workbench::checkFinishedWith(const ProcessResult &result)
+void Workbench::checkFinishedWith(const cgi::ProcessResult &result)
 {
     if (m_perlGeneration != m_checkGeneration)
         return; // a later check took its place
@@ -297,21 +316,24 @@ void Workbench::showCheck(const std::vector<OutputRow> &rows, document::Document
 
 // ---------------------------------------------------------------- run
 
-CookieJar &Workbench::jarFor(html::PageViewer *viewer)
+void Workbench::listen(cgi::LoopbackServer *server)
 {
-    // Cookies belong to the viewer that shows the pages that set them; a
-    // run made before there is a viewer hands them to the one it opens.
-    if (m_jarOwned && (m_viewer.isNull() || m_viewer != viewer)) {
-        m_jar.clear();
-        m_jarOwned = false;
-        m_viewer.clear();
-        m_viewerDoc.clear();
-    }
-    if (!m_jarOwned && viewer) {
-        m_viewer = viewer;
-        m_jarOwned = true;
-    }
-    return m_jar;
+    if (!server || server == m_server)
+        return;
+    m_server = server;
+    connect(server, &cgi::LoopbackServer::runStarted, this, &Workbench::updateStop);
+    connect(server, &cgi::LoopbackServer::leftoversEnded, this, &Workbench::updateStop);
+    connect(server, &cgi::LoopbackServer::runFinished, this, &Workbench::runReported);
+}
+
+bool Workbench::isRunning() const
+{
+    return m_server && m_server->isRunning();
+}
+
+cgi::ScriptProcess *Workbench::runProcess() const
+{
+    return m_server ? m_server->lastProcess() : nullptr;
 }
 
 void Workbench::run(document::DocumentWindow *doc, bool ask)
@@ -330,227 +352,139 @@ void Workbench::run(document::DocumentWindow *doc, bool ask)
             connect(doc, &QObject::destroyed, this, [this, doc] { m_requests.remove(doc); });
         m_requests.insert(doc, asked);
     }
-    Run r;
-    r.doc = doc;
-    r.script = scriptOf(doc);
-    r.request.method = requestMethod(asked.method);
-    r.request.query = asked.query.toUtf8();
-    if (r.request.method == "POST") {
-        r.request.body = asked.body.toUtf8();
-        r.request.contentType = "application/x-www-form-urlencoded";
-    }
-    r.request.cookies = jarFor(html::pageViewer()).header(asked.cookies.toUtf8());
-    startRun(r);
-}
-
-void Workbench::stop()
-{
-    m_runProcess->stop();
-}
-
-void Workbench::setStopEnabled(bool on)
-{
-    if (QAction *stop = m_window->menuItem(QStringLiteral("mnuScriptStop")))
-        stop->setEnabled(on);
-}
-
-void Workbench::startRun(const Run &run)
-{
-    if (m_runProcess->isRunning() && m_run.reply) {
-        // A page still waiting for the run that is dropped gets an answer.
-        platform::LocalResponse stopped;
-        stopped.mimeType = "text/plain";
-        stopped.body = "Stopped.";
-        m_run.reply(stopped);
-    }
-    m_run = run;
-    document::DocumentWindow *doc = run.doc.data();
-    if (!doc)
-        return;
-    const QByteArray text = doc->rtfText->encodedText();
-    const Shebang shebang = parseShebang(text);
-    const Interpreter interpreter = interpreterFor(shebang);
-
-    ProcessSpec spec;
-    spec.program = interpreter.program;
-    spec.arguments = interpreter.arguments;
-    spec.arguments << scriptDescriptorName();
-    spec.scriptText = interpreter.perl ? perlProgram(run.script.name, text) : text;
-    spec.input = run.request.method == "POST" ? run.request.body : QByteArray();
-    spec.workingDirectory = workingFolder(run.script);
-    CgiScript envScript = run.script;
-    envScript.folder = workingFolder(run.script);
-    spec.environment = cgiEnvironment(run.request, envScript, QProcessEnvironment::systemEnvironment());
-    spec.timeoutMs = timeoutSeconds() * 1000;
-    if (spec.program.isEmpty()) {
-        ProcessResult failed;
-        failed.startError = QStringLiteral("perl was not found on the search path (PATH).");
-        runFinishedWith(failed);
-        return;
-    }
-    m_runProcess->start(spec);
-    setStopEnabled(true);
-}
-
-void Workbench::runFinishedWith(const ProcessResult &result)
-{
-    setStopEnabled(false);
-    Run run = m_run;
-    m_run.reply = nullptr;
-    const QString name = run.script.name;
-    const QString fileName = QFileInfo(name).fileName();
-    ScriptOutput *out = scriptOutput();
-    if (!run.keepRows)
+    listen(cgi::LoopbackServer::instance());
+    if (!m_server) {
+        ScriptOutput *out = scriptOutput();
         out->clear();
-    std::vector<OutputRow> rows;
-    platform::LocalResponse response;
-    const auto plainText = [](const QByteArray &text) {
-        platform::LocalResponse r;
-        r.mimeType = "text/plain; charset=utf-8";
-        r.body = text;
-        return r;
-    };
-
-    if (!result.started) {
-        rows.push_back(note(QStringLiteral("The script could not be started: ") + result.startError, name));
-        out->addRows(rows);
+        out->addRow(note(QStringLiteral("The editor's web server could not listen on the loopback address.")));
         out->present();
-        if (run.reply)
-            run.reply(plainText(result.startError.toUtf8()));
-        Q_EMIT runFinished();
         return;
     }
-    rows = messageRows(nameMessages(QString::fromUtf8(result.errors), name), name, run.doc.data());
-    if (result.errorsCut)
-        rows.push_back(note(QStringLiteral("Standard error was cut at %1.").arg(plural(result.errors.size(), "byte", "bytes")), name));
-    if (result.timedOut)
-        rows.push_back(note(QStringLiteral("%1 was stopped after %2.").arg(fileName, plural(timeoutSeconds(), "second", "seconds")), name));
-    else if (result.stopped)
-        rows.push_back(note(QStringLiteral("%1 was stopped.").arg(fileName), name));
-    else if (result.crashed)
-        rows.push_back(note(QStringLiteral("%1 was ended by a signal.").arg(fileName), name));
-    else
-        rows.push_back(note(QStringLiteral("%1 exited with status %2.").arg(fileName).arg(result.exitCode), name));
-    if (result.outputCut)
-        rows.push_back(note(QStringLiteral("The output was cut at 50 MB."), name));
+    // The server runs the document's current text under the document's
+    // name in its folder; the viewer asks for it as a browser would.
+    const cgi::CgiScript script = scriptOf(doc);
+    const QString name = QLatin1Char('/') + QFileInfo(script.filePath.isEmpty() ? script.name : script.filePath).fileName();
+    cgi::ScriptSource source;
+    source.name = script.name;
+    source.filePath = script.filePath;
+    const QPointer<document::DocumentWindow> guard(doc);
+    source.text = [guard] { return guard ? guard->rtfText->encodedText() : QByteArray(); };
+    source.givenCookies = asked.cookies.toUtf8();
+    source.owner = doc;
+    m_server->setScript(script.folder, name, source);
+    const QByteArray method = requestMethod(asked.method);
+    const QUrl url = m_server->address(script.folder, name, asked.query.toUtf8());
 
-    if (result.timedOut || result.stopped) {
-        out->addRows(rows);
-        out->present();
-        if (run.reply)
-            run.reply(plainText("Stopped."));
-        Q_EMIT runFinished();
-        return;
-    }
-
-    const CgiResponse cgi = parseCgiOutput(result.output);
-    bool followed = false;
-    if (!cgi.headerError.isEmpty()) {
-        rows.push_back(note(QStringLiteral("malformed header from script '%1': %2").arg(fileName, cgi.headerError), name));
-        response = plainText(result.output);
-    } else {
-        rows.push_back(note(QStringLiteral("%1 %2, %3%4")
-                                .arg(cgi.status)
-                                .arg(QString::fromLatin1(cgi.reason),
-                                     cgi.contentType.isEmpty() ? QString() : QString::fromLatin1(cgi.contentType) + QStringLiteral(", "),
-                                     plural(cgi.body.size(), "byte", "bytes")),
-                            name));
-        CookieJar &jar = jarFor(run.reply ? m_viewer.data() : html::pageViewer());
-        for (const QByteArray &c : cgi.setCookies)
-            jar.store(c);
-        response.mimeType = cgi.contentType.isEmpty() ? QByteArray("text/html") : cgi.contentType;
-        response.body = cgi.body;
-        if (!cgi.location.isEmpty()) {
-            QString path;
-            QByteArray query;
-            const QString location = QString::fromLatin1(cgi.location);
-            if (!localRedirect(cgi.location, run.script.scriptName(), &path, &query)) {
-                rows.push_back(note(QStringLiteral("Redirect to %1 not followed: no network is used.").arg(location), name));
-            } else if (run.redirectsLeft <= 0) {
-                rows.push_back(note(QStringLiteral("Redirect to %1 not followed: only one redirect is.").arg(location), name));
-            } else if (path == run.script.scriptName()) {
-                rows.push_back(note(QStringLiteral("Redirect to %1 followed.").arg(location), name));
-                Run again = run;
-                again.request = CgiRequest();
-                again.request.query = query;
-                again.request.cookies = jar.header(m_requests.value(run.doc.data()).cookies.toUtf8());
-                again.redirectsLeft = run.redirectsLeft - 1;
-                again.keepRows = true;
-                out->addRows(rows);
-                followed = true;
-                startRun(again);
-            } else {
-                rows.push_back(note(QStringLiteral("Redirect to %1 followed.").arg(location), name));
-                response = platform::LocalResponse();
-                response.redirect = platform::BrowserControl::localUrl(run.script.folder, path, query);
-            }
-        }
-    }
-    if (followed)
-        return;
-    if (!response.mimeType.isEmpty()) {
-        m_lastOutput = LastOutput{name, response.mimeType, response.body};
-        if (QAction *item = m_window->menuItem(QStringLiteral("mnuScriptCheckOutput")))
-            item->setEnabled(true);
-    }
-    out->addRows(rows);
-    out->present();
-    deliver(run, response);
-    Q_EMIT runFinished();
-}
-
-void Workbench::deliver(const Run &run, const platform::LocalResponse &response)
-{
-    if (run.reply) {
-        run.reply(response);
-        return;
-    }
-    document::DocumentWindow *doc = run.doc.data();
-    if (!doc)
-        return; // closed while it ran: its page is not wanted any more
     const bool fresh = !html::pageViewer();
     html::PageViewer *viewer = nullptr;
     platform::ignoreErrors([&] { viewer = html::showPageViewer(); });
     if (!viewer)
         return;
-    jarFor(viewer);
     m_viewerDoc = doc;
-    m_viewerScript = run.script;
-    viewer->brwWebBrowser->showLocal(
-        platform::BrowserControl::localUrl(run.script.folder, run.script.scriptName(), run.request.query),
-        response, QStringLiteral("CGI output"));
+    m_keepRows = false;
+    scriptOutput()->clear();
+    if (method == "POST")
+        viewer->brwWebBrowser->load(url, method, "application/x-www-form-urlencoded", asked.body.toUtf8(),
+                                    QStringLiteral("CGI output"));
+    else
+        viewer->brwWebBrowser->load(url, method, QByteArray(), QByteArray(), QStringLiteral("CGI output"));
     if (fresh)
         frame::tileHorizontally(m_window);
-    // The document keeps the focus: the next run is a key away.
+    // The document keeps the focus, so the next run is a key away; the
+    // page is raised above it, so it is seen whatever the arrangement.
     if (doc->subWindow())
         m_window->mdiArea()->setActiveSubWindow(doc->subWindow());
+    viewer->subWindow()->raise();
 }
 
-bool Workbench::pageRequest(platform::BrowserControl *browser, const platform::LocalRequest &request,
-                            const platform::BrowserControl::LocalReply &reply)
+void Workbench::stop()
 {
-    html::PageViewer *viewer = html::pageViewer();
-    if (!viewer || viewer != m_viewer || viewer->brwWebBrowser != browser)
-        return false;
-    if (request.folder != m_viewerScript.folder || request.path != m_viewerScript.scriptName())
-        return false;
-    document::DocumentWindow *doc = m_viewerDoc.data();
-    if (!doc) {
-        // The script's document is closed: nothing answers for it.
-        reply(platform::LocalResponse());
-        return true;
+    if (m_server)
+        m_server->stopAll();
+}
+
+void Workbench::updateStop()
+{
+    const bool on = m_server && (m_server->isRunning() || m_server->hasLeftovers());
+    if (QAction *stop = m_window->menuItem(QStringLiteral("mnuScriptStop")))
+        stop->setEnabled(on);
+}
+
+void Workbench::runReported(const cgi::RunReport &report)
+{
+    updateStop();
+    const QString name = report.name;
+    const QString fileName = QFileInfo(name).fileName();
+    const cgi::ProcessResult &result = report.result;
+    auto *doc = qobject_cast<document::DocumentWindow *>(report.owner.data());
+    ScriptOutput *out = scriptOutput();
+    if (!m_keepRows)
+        out->clear();
+    m_keepRows = !report.redirect.isEmpty();
+    std::vector<OutputRow> rows;
+    if (!result.started) {
+        rows.push_back(note(QStringLiteral("The script could not be started: ") + result.startError, name));
+    } else {
+        rows = messageRows(nameMessages(QString::fromUtf8(result.errors), name), name, doc);
+        if (result.errorsCut)
+            rows.push_back(note(QStringLiteral("Standard error was cut at %1.").arg(plural(result.errors.size(), "byte", "bytes")), name));
+        if (result.timedOut)
+            rows.push_back(note(QStringLiteral("%1 was stopped after %2.").arg(fileName, plural(timeoutSeconds(), "second", "seconds")), name));
+        else if (result.stopped)
+            rows.push_back(note(QStringLiteral("%1 was stopped.").arg(fileName), name));
+        else if (result.crashed)
+            rows.push_back(note(QStringLiteral("%1 was ended by a signal.").arg(fileName), name));
+        else
+            rows.push_back(note(QStringLiteral("%1 exited with status %2.").arg(fileName).arg(result.exitCode), name));
+        if (result.outputCut)
+            rows.push_back(note(QStringLiteral("The output was cut at 50 MB."), name));
     }
-    Run r;
-    r.doc = doc;
-    r.script = scriptOf(doc);
-    r.request.method = request.method == "POST" ? QByteArray("POST") : QByteArray("GET");
-    r.request.query = request.query;
-    r.request.contentType = request.contentType;
-    r.request.body = request.body;
-    r.request.cookies = m_jar.header(m_requests.value(doc).cookies.toUtf8());
-    r.reply = reply;
-    startRun(r);
-    return true;
+    const cgi::CgiResponse &cgi = report.response;
+    if (result.started && !result.timedOut && !result.stopped) {
+        if (!cgi.headerError.isEmpty()) {
+            rows.push_back(note(QStringLiteral("malformed header from script '%1': %2").arg(fileName, cgi.headerError), name));
+        } else {
+            rows.push_back(note(QStringLiteral("%1 %2, %3%4")
+                                    .arg(cgi.status)
+                                    .arg(QString::fromLatin1(cgi.reason),
+                                         cgi.contentType.isEmpty() ? QString() : QString::fromLatin1(cgi.contentType) + QStringLiteral(", "),
+                                         plural(cgi.body.size(), "byte", "bytes")),
+                                name));
+            if (!report.redirect.isEmpty())
+                rows.push_back(note(QStringLiteral("Redirect to %1 followed%2.")
+                                        .arg(report.redirect, report.localRedirect ? QStringLiteral(" inside the server")
+                                                                                   : QStringLiteral(" by the browser")),
+                                    name));
+            if (!cgi.contentType.isEmpty()) {
+                m_lastOutput = LastOutput{name, cgi.contentType, cgi.body};
+                if (QAction *item = m_window->menuItem(QStringLiteral("mnuScriptCheckOutput")))
+                    item->setEnabled(true);
+            }
+        }
+    }
+    if (!report.leftovers.isEmpty()) {
+        QStringList listed;
+        for (const cgi::LeftProcess &p : report.leftovers)
+            listed << QStringLiteral("%1 (%2)").arg(p.pid).arg(p.command);
+        OutputRow left = note(QStringLiteral("%1 left %2 running: %3. Activate this row, or choose Stop, to end them.")
+                                  .arg(fileName, plural(report.leftovers.size(), "process", "processes"),
+                                       listed.join(QStringLiteral(", "))),
+                              name);
+        const QPointer<cgi::ScriptProcess> process = report.process;
+        left.action = [process] {
+            if (process)
+                process->endLeftovers();
+        };
+        rows.push_back(left);
+    }
+    out->addRows(rows);
+    out->present();
+    // The page is raised above the documents after every run.
+    if (html::PageViewer *viewer = html::pageViewer()) {
+        if (viewer->subWindow())
+            viewer->subWindow()->raise();
+    }
+    Q_EMIT runFinished();
 }
 
 } // namespace script

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/browser.h"
+#include "cgi/cgi.h"
+#include "cgi/loopbackserver.h"
+#include "cgi/scriptprocess.h"
 #include "platform/ui.h"
-#include "script/cgi.h"
 #include "script/htmlcheck.h"
 #include "script/outputdock.h"
-#include "script/scriptprocess.h"
 
 #include <QFutureWatcher>
 #include <QHash>
@@ -42,13 +42,16 @@ public:
     bool isChecking() const { return m_check->isRunning() || m_pageCheck; }
 
     // Runs the document's current text as a CGI program with the request
-    // the dialog gives (ask) or the one it was last run with.
+    // the dialog gives (ask) or the one it was last run with: the page
+    // viewer asks the editor's server for the script's address.
     void run(document::DocumentWindow *doc, bool ask);
     // Run Again from the page viewer: the script that made its page.
     document::DocumentWindow *viewerScript() const { return m_viewerDoc.data(); }
+    // Ends every run, and every process a finished run left running.
     void stop();
-    bool isRunning() const { return m_runProcess->isRunning(); }
-    ScriptProcess *runProcess() const { return m_runProcess; }
+    bool isRunning() const;
+    // The process of the run started last.
+    cgi::ScriptProcess *runProcess() const;
 
     // The page the last finished run gave (its body, as the viewer got it).
     struct LastOutput
@@ -62,11 +65,6 @@ public:
     // Lines of a document that the last check found fault with.
     QSet<int> markedLines(const document::DocumentWindow *doc) const;
 
-    // A request the page viewer makes of a local site; true when the
-    // script it names answers it.
-    bool pageRequest(platform::BrowserControl *browser, const platform::LocalRequest &request,
-                     const platform::BrowserControl::LocalReply &reply);
-
     // Seconds a check or run may take ("cgitimeout").
     static int timeoutSeconds();
 
@@ -77,48 +75,37 @@ Q_SIGNALS:
 private:
     explicit Workbench(frame::MainWindow *window);
 
-    struct Run
-    {
-        QPointer<document::DocumentWindow> doc;
-        CgiScript script;
-        CgiRequest request;
-        platform::BrowserControl::LocalReply reply; // empty: the menu's run
-        int redirectsLeft = 1;
-        bool keepRows = false;
-    };
-
-    void startRun(const Run &run);
-    void runFinishedWith(const ProcessResult &result);
-    void deliver(const Run &run, const platform::LocalResponse &response);
-    void checkFinishedWith(const ProcessResult &result);
+    void listen(cgi::LoopbackServer *server);
+    void runReported(const cgi::RunReport &report);
+    void checkFinishedWith(const cgi::ProcessResult &result);
     void checkPage(const QByteArray &bytes, bool utf8, const QString &name, document::DocumentWindow *doc);
     void showCheck(const std::vector<OutputRow> &rows, document::DocumentWindow *doc);
-    void setStopEnabled(bool on);
-    CookieJar &jarFor(html::PageViewer *viewer);
+    void updateStop();
 
     frame::MainWindow *m_window;
-    ScriptProcess *m_check;
-    ScriptProcess *m_runProcess;
+    cgi::ScriptProcess *m_check;
+    QPointer<cgi::LoopbackServer> m_server;
     QPointer<document::DocumentWindow> m_checkDoc;
     QString m_checkName;
     int m_checkGeneration = 0;
     int m_perlGeneration = 0;
     QFutureWatcher<HtmlCheck> *m_pageCheck = nullptr;
-    Run m_run;
     QHash<const document::DocumentWindow *, platform::CgiRunRequest> m_requests;
     QHash<const document::DocumentWindow *, QSet<int>> m_marks;
-    // The viewer that shows a run's page: its script and its cookies.
-    QPointer<html::PageViewer> m_viewer;
+    // The script whose page the viewer shows.
     QPointer<document::DocumentWindow> m_viewerDoc;
-    CgiScript m_viewerScript;
-    CookieJar m_jar;
-    bool m_jarOwned = false;
+    // A redirect's run is listed with the one that follows it.
+    bool m_keepRows = false;
     LastOutput m_lastOutput;
 };
 
 // Which document a Script command acts on, its name in messages and
 // where it lives.
-CgiScript scriptOf(const document::DocumentWindow *doc);
+cgi::CgiScript scriptOf(const document::DocumentWindow *doc);
+
+// How the editor's server starts a script: the #! line's interpreter when
+// it exists, else perl, which gets the text with the document's names.
+bool startScript(const cgi::ScriptToStart &script, cgi::ProcessSpec *spec, QString *error);
 
 // Messages of an interpreter as rows of the list: one row per message (an
 // indented line goes on the one before), each placed where it names.

@@ -14,6 +14,7 @@
 #include "files/recovery.h"
 #include "frame/mainwindow.h"
 #include "platform/documentloader.h"
+#include "platform/recoverylog.h"
 #include "platform/recoverystore.h"
 #include "platform/documenttext.h"
 #include "platform/richtextbox.h"
@@ -27,11 +28,15 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 
 #include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <functional>
 #include <cstdio>
 
@@ -48,6 +53,36 @@ QByteArray journaled()
     for (const QString &name : entries())
         all += readFile(QDir(platform::recoveryFolder()).filePath(name));
     return all;
+}
+
+// What the journal holds for a text, rebuilt and written as saving would.
+QByteArray rebuilt(platform::RichTextBox *box)
+{
+    files::recovery::flush(box);
+    const QStringList names = entries();
+    platform::RecoveryEntry entry;
+    platform::RebuiltText text;
+    QString why;
+    if (names.size() != 1
+        || !platform::RecoveryEntry::parse(readFile(QDir(platform::recoveryFolder()).filePath(names[0])), &entry)
+        || !platform::rebuildText(entry, &text, &why))
+        return "no entry: " + why.toUtf8();
+    return platform::encodeText(text.text, text.format, &text.breaks);
+}
+
+// Leaves this editor's entries as an editor that ended would: under the
+// name of a session nobody holds.
+void leaveAsEnded()
+{
+    const QDir folder(platform::recoveryFolder());
+    int n = 0;
+    for (const QString &name : entries())
+        QFile::copy(folder.filePath(name), folder.filePath(QStringLiteral("ended-%1.entry").arg(++n)));
+}
+
+QString damagedFolder()
+{
+    return platform::recoveryFolder() + QStringLiteral("/damaged");
 }
 
 // The child: an editor with three unsaved texts. With "wait", it reports
@@ -85,9 +120,13 @@ private:
     QString m_path;
 
     // Starts the child and waits for it to be ready.
-    bool startChild(QProcess &child, const char *mode)
+    bool startChild(QProcess &child, const char *mode, const QString &display = QString())
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!display.isEmpty()) {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            env.insert(QStringLiteral("DISPLAY"), display);
+        }
         env.insert(QStringLiteral("QUILLET_RECOVERY_CHILD"), QString::fromLatin1(mode));
         child.setProcessEnvironment(env);
         // The file is named relative to the child's own folder.
@@ -199,15 +238,7 @@ private Q_SLOTS:
         writeFile(m_path, bytes);
         EditorFixture f(m_path);
         platform::RichTextBox *box = f.activeText();
-        const auto journaledText = [box] {
-            files::recovery::flush(box);
-            const QStringList names = entries();
-            platform::RecoveryEntry entry;
-            if (names.size() != 1
-                || !platform::RecoveryEntry::parse(readFile(QDir(platform::recoveryFolder()).filePath(names[0])), &entry))
-                return QByteArray("no entry");
-            return entry.payload;
-        };
+        const auto journaledText = [box] { return rebuilt(box); };
         const auto edit = [box](int at, int length, const QString &text) {
             box->setSelStart(at);
             box->setSelLength(length);
@@ -299,6 +330,170 @@ private Q_SLOTS:
         edit(1000, box->TextLength() - 2000, QStringLiteral("short"));
         QVERIFY(journaledText() == box->encodedText());
         QCOMPARE(files::recovery::cost().restarts, 0);
+    }
+
+    // The text comes back as typed, though the file's encoding can't hold
+    // all of it; F12 then asks before writing UTF-8, as it would have
+    // without the crash.
+    void restoredTextKeepsWhatItsEncodingCantHold()
+    {
+        const QByteArray original("caf\xe9 na\xefve\r\n");
+        writeFile(m_path, original);
+        {
+            EditorFixture f(m_path);
+            f.activeText()->setSelStart(0);
+            f.activeText()->setSelLength(0);
+            f.activeText()->setSelText(QStringLiteral("\u015d\u2192"));
+            files::recovery::flush(f.activeText());
+            leaveAsEnded();
+        }
+        EditorFixture f(QString(), [](ScriptedUi &ui) { ui.answer(platform::Answer::Yes); });
+        QCOMPARE(f.activeText()->Text(), QStringLiteral("\u015d\u2192caf\u00e9 na\u00efve\r\n"));
+        QCOMPARE(f.activeText()->fileFormat().encoding, platform::TextFileFormat::Windows1252);
+        f.ui.answer(platform::Answer::No);
+        QVERIFY(f.trigger(QStringLiteral("mnuFileSave")));
+        QCOMPARE(f.ui.messages.size(), 2);
+        QVERIFY(f.ui.messages.last().text.contains(QStringLiteral("Windows-1252 can't hold")));
+        QCOMPARE(readFile(m_path), original);
+    }
+
+    // What can't be read (a link to a device, a pipe, a huge header, junk,
+    // an entry whose file changed under it) is put aside, never followed
+    // or waited on, and the user hears of it once.
+    void unreadableEntriesArePutAsideAndToldOnce()
+    {
+        const QDir folder(platform::recoveryFolder());
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), folder.filePath(QStringLiteral("ended-1.entry"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("ended-2.entry"))).constData(), 0600), 0);
+        writeFile(folder.filePath(QStringLiteral("ended-3.entry")),
+                  "quillet-lite recovery 2\nkind=" + QByteArray(20 << 20, 'x'));
+        writeFile(folder.filePath(QStringLiteral("ended-4.entry")), "junk");
+        platform::RecoveryEntry onFile;
+        onFile.fields = {{QStringLiteral("kind"), QStringLiteral("document")},
+                         {QStringLiteral("caption"), m_path},
+                         {QStringLiteral("base"), QStringLiteral("file")},
+                         {QStringLiteral("base-path"), m_path},
+                         {QStringLiteral("base-size"), QStringLiteral("9")},
+                         {QStringLiteral("base-hash"), QStringLiteral("1")}};
+        writeFile(folder.filePath(QStringLiteral("ended-5.entry")), onFile.serialise());
+        {
+            EditorFixture f(QString(), [](ScriptedUi &ui) { ui.answer(platform::Answer::OK); });
+            QCOMPARE(f.ui.unexpected, 0);
+            QCOMPARE(f.ui.messages.size(), 1);
+            const QString told = f.ui.messages[0].text;
+            QVERIFY(told.contains(QStringLiteral("symbolic link")) && told.contains(QStringLiteral("pipe"))
+                    && told.contains(QStringLiteral("too large")) && told.contains(m_path + QStringLiteral(": its file")));
+        }
+        const QDir damaged(damagedFolder());
+        QCOMPARE(damaged.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 5);
+        QVERIFY(QFileInfo(damaged.filePath(QStringLiteral("ended-1.entry"))).isSymLink());
+        QVERIFY(entries().isEmpty());
+        EditorFixture again;
+        QVERIFY(again.ui.messages.isEmpty());
+    }
+
+    // A journal that can't write says so once, and once again when it can.
+    void failingWritesAreToldOnceAndSoIsTheirEnd()
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        EditorFixture f;
+        f.ui.answer(platform::Answer::OK);
+        f.ui.answer(platform::Answer::OK);
+        const rlimit small{64 * 1024, before.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        files::recovery::cost(true);
+        f.newDocument(QString(100 * 1024, QLatin1Char('x')));
+        QTRY_COMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.messages[0].text, QStringLiteral("Unsaved text is not being protected: File too large"));
+        f.activeText()->setSelText(QStringLiteral("more"));
+        QTRY_VERIFY(files::recovery::cost().snapshots >= 2); // failed again, silently
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.messages.size(), 2, 20000);
+        QCOMPARE(f.ui.messages[1].text, QStringLiteral("Unsaved text is protected again."));
+        QCOMPARE(f.ui.unexpected, 0);
+        QVERIFY(rebuilt(f.activeText()).endsWith("more"));
+    }
+
+    // The display going away ends the program through exit(): what was
+    // typed just before is written first.
+    void losingTheDisplayWritesWhatIsPending()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            QSKIP("Xvfb is not installed");
+        QProcess server;
+        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp")});
+        QVERIFY(server.waitForReadyRead(15000));
+        const QString display = QLatin1Char(':') + QString::fromLatin1(server.readAllStandardOutput().trimmed());
+        QProcess child;
+        QVERIFY(startChild(child, "now", display));
+        server.terminate();
+        QVERIFY(server.waitForFinished(10000));
+        QVERIFY(child.waitForFinished(10000));
+        const QByteArray all = journaled();
+        QVERIFY(all.contains("edited"));
+        QVERIFY(all.contains("draft"));
+        QVERIFY(all.contains("note"));
+    }
+
+    // The log follows every kind of edit: random ones, undone ones, and
+    // ones large enough that the entry is compacted. A typed character
+    // adds a few bytes to the entry, not the text.
+    void logFollowsRandomEdits()
+    {
+        QByteArray bytes;
+        for (int i = 0; bytes.size() < 50 * 1024; ++i)
+            bytes += QStringLiteral("line %1 \u00e9\U0001F600\t\u2028;").arg(i).toUtf8() + (i % 3 ? "\r\n" : "\n");
+        writeFile(m_path, bytes);
+        EditorFixture f(m_path);
+        platform::RichTextBox *box = f.activeText();
+        QTextCursor c(box->document());
+        c.insertText(QStringLiteral("a"));
+        files::recovery::flush(box);
+        QCOMPARE(entries().size(), 1);
+        QVERIFY(QFileInfo(QDir(platform::recoveryFolder()).filePath(entries()[0])).size() < 2048);
+
+        files::recovery::cost(true);
+        QRandomGenerator random(21);
+        const QStringList pieces = {QStringLiteral("x"), QStringLiteral("\n"), QStringLiteral("\u00e9"),
+                                    QStringLiteral("\U0001F600"), QStringLiteral("ab ")};
+        for (int step = 0; step < 300; ++step) {
+            const int length = box->document()->characterCount() - 1;
+            const int typing = step % 23 ? random.bounded(10) : 9; // now and then a large replacement
+            if (typing < 3) { // at the caret, as keys would
+                c.clearSelection();
+                c.insertText(pieces[random.bounded(pieces.size())]);
+            } else if (typing < 5) {
+                typing < 4 ? c.deletePreviousChar() : c.deleteChar();
+            } else if (typing < 6) {
+                box->document()->undo();
+            } else {
+                c.setPosition(random.bounded(length + 1));
+                c.setPosition(std::min(length, c.position() + random.bounded(step % 23 ? 8 : 20000)),
+                              QTextCursor::KeepAnchor);
+                QString text;
+                for (int n = random.bounded(step % 23 ? 6 : 5000); n > 0; --n)
+                    text += pieces[random.bounded(pieces.size())];
+                c.insertText(text);
+            }
+            if (step % 4 != 0)
+                continue;
+            if (box->document()->isModified())
+                QVERIFY2(rebuilt(box) == box->encodedText(), qPrintable(QString::number(step)));
+            else // undone to the file's text: nothing to keep
+                QVERIFY(rebuilt(box).startsWith("no entry"));
+        }
+        QVERIFY(files::recovery::cost().snapshots > 0); // compacted
+        QCOMPARE(files::recovery::cost().restarts, 0);
+        // A record the last write left incomplete is ignored.
+        const QString entry = QDir(platform::recoveryFolder()).filePath(entries()[0]);
+        QFile file(entry);
+        QVERIFY(file.resize(file.size() - 1));
+        QVERIFY(!rebuilt(box).startsWith("no entry"));
     }
 
     // SIGTERM (and SIGHUP) write what the journal had not written yet.

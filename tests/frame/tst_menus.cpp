@@ -158,6 +158,11 @@ mnuScript|&Script||
  mnuScriptRunAgain|Run &Again|Ctrl+F5|
  mnuScriptStop|&Stop||D
  mnuScriptCheckOutput|Check &Output||D
+ mnuScriptOpenBrowser|Open in &Browser||
+ -|||
+ mnuScriptTidy|&Tidy||
+ mnuScriptCritic|C&ritic||
+ mnuScriptPerldoc|&Perldoc|F1|
  -|||
  mnuScriptGoto|&Go To Line...|Ctrl+G|
  mnuScriptLineNumbers|Line &Numbers||

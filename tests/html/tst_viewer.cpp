@@ -233,8 +233,12 @@ private Q_SLOTS:
         writeBytes(platform::programFile(QStringLiteral("\\rel.js")), "document.title = 'program folder';");
         writeBytes(f.scratch("rel.js"), "document.title = 'document folder';");
         writeFile(f.scratch("sub/up.js"), "document.title += ' and up';");
+        // A root-relative address is the server's root, outside every
+        // site: it is not found.
+        writeBytes(platform::programFile(QStringLiteral("\\root.js")), "document.title += ' and root';");
         const QByteArray page = "<html><head><title>none</title><script src=\"rel.js\"></script>"
-                                "<script src=\"/sub/up.js\"></script></head><body></body></html>";
+                                "<script src=\"sub/up.js\"></script><script src=\"/root.js\"></script>"
+                                "</head><body></body></html>";
         writeBytes(f.scratch("page.html"), page);
         f.ui.chooseFile(f.scratch("page.html"));
         QVERIFY(f.trigger("mnuFileOpen"));

@@ -26,6 +26,7 @@ QStringList installedFiles()
     QStringList files{
         QStringLiteral("bin/quilex"),
         QStringLiteral(QUILLET_MODULEDIR "/quilex_browser.so"),
+        QStringLiteral(QUILLET_MODULEDIR "/quilex-runner"),
         QStringLiteral("share/applications/quillet-lite.desktop"),
         QStringLiteral("share/metainfo/com.example.quillet.QuilletLite.metainfo.xml"),
         QStringLiteral("share/mime/packages/quillet-lite.xml"),
@@ -273,9 +274,9 @@ private Q_SLOTS:
             return QString::fromUtf8(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QLatin1String(name)}).output.trimmed());
         };
         const QString depends = field("Depends");
-        for (const char *lib : {"libc6", "libqt6widgets6", "libqt6webenginewidgets6", "libhunspell-1.7-0"})
+        for (const char *lib : {"libc6", "libqt6widgets6", "libqt6webenginewidgets6", "libhunspell-1.7-0", "libqt6httpserver6"})
             QVERIFY2(depends.contains(QLatin1String(lib)), qPrintable(depends));
-        QCOMPARE(field("Recommends"), QStringLiteral("hunspell-en-us"));
+        QCOMPARE(field("Recommends"), QStringLiteral("hunspell-en-us, perltidy, libperl-critic-perl, perl-doc"));
         QVERIFY(field("Description").startsWith(QLatin1String("editor for Perl/CGI scripts and HTML pages\n")));
         // No maintainer scripts: the desktop's databases update by trigger.
         const QString control = m_dir.path() + QStringLiteral("/control");

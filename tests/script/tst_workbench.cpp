@@ -320,18 +320,21 @@ private Q_SLOTS:
         QSignalSpy spy(wb, &script::Workbench::runFinished);
         f.ui.cgiRun(get());
         QVERIFY(f.trigger("mnuScriptRun"));
-        QVERIFY(f.item("mnuScriptStop")->isEnabled());
+        // The viewer asks the server, which starts the script.
+        QTRY_VERIFY_WITH_TIMEOUT(f.item("mnuScriptStop")->isEnabled(), kLoadTimeout);
+        QTRY_VERIFY(wb->runProcess()->processId() > 0);
         const qint64 group = wb->runProcess()->processId();
         QTRY_VERIFY(inGroup(group) == 2);
         QVERIFY(spy.wait(kRunTimeout));
         QVERIFY(rowWith(QStringLiteral("loop.cgi was stopped after 1 second.")) >= 0);
         QTRY_COMPARE(inGroup(group), 0);
-        QVERIFY(!f.item("mnuScriptStop")->isEnabled());
+        QTRY_VERIFY(!f.item("mnuScriptStop")->isEnabled());
 
         // Stop ends it at once, whatever the timeout.
         platform::writeSetting(QStringLiteral("settings"), QStringLiteral("cgitimeout"), QStringLiteral("60"));
         f.ui.cgiRun(get());
         QVERIFY(f.trigger("mnuScriptRun"));
+        QTRY_VERIFY_WITH_TIMEOUT(wb->isRunning() && wb->runProcess()->processId() > 0, kLoadTimeout);
         const qint64 second = wb->runProcess()->processId();
         QTRY_VERIFY(inGroup(second) == 2);
         QVERIFY(f.trigger("mnuScriptStop"));
@@ -404,16 +407,16 @@ private Q_SLOTS:
 
     void outputCutAtLimit()
     {
-        script::ScriptProcess process;
-        QSignalSpy spy(&process, &script::ScriptProcess::finished);
-        script::ProcessSpec spec;
+        cgi::ScriptProcess process;
+        QSignalSpy spy(&process, &cgi::ScriptProcess::finished);
+        cgi::ProcessSpec spec;
         spec.program = QStringLiteral("perl");
         spec.arguments = QStringList{QStringLiteral("-e"), QStringLiteral("print 'x' x 100000; print STDERR 'e' x 100")};
         spec.outputLimit = 1000;
         spec.errorLimit = 10;
         process.start(spec);
         QVERIFY(spy.wait(kRunTimeout));
-        const auto result = spy.first().first().value<script::ProcessResult>();
+        const auto result = spy.first().first().value<cgi::ProcessResult>();
         QCOMPARE(result.output, QByteArray(1000, 'x'));
         QVERIFY(result.outputCut);
         QCOMPARE(result.errors, QByteArray(10, 'e'));
@@ -549,6 +552,33 @@ private Q_SLOTS:
         f.window()->mdiArea()->setActiveSubWindow(doc->subWindow());
         doc->rtfText->setText(QStringLiteral("<title>Fixed</title><p>no loop</p>"));
         QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Fixed"), 40000);
+    }
+
+    void perlToolsTidyCriticPerldoc()
+    {
+        EditorFixture f;
+        document::DocumentWindow *doc = f.newDocument(QStringLiteral("my $x=1;\nif($x){print  1}\nopen(FH, \"<x\");\n"));
+        const QString before = doc->rtfText->Text();
+        QVERIFY(f.trigger("mnuScriptTidy"));
+        QTRY_VERIFY_WITH_TIMEOUT(doc->rtfText->Text() != before, kRunTimeout);
+        QVERIFY2(doc->rtfText->Text().contains(QStringLiteral("if ($x) { print 1 }")), qPrintable(doc->rtfText->Text()));
+        // One step for Undo.
+        doc->rtfText->undo();
+        QCOMPARE(doc->rtfText->Text(), before);
+
+        script::scriptOutput()->clear();
+        QVERIFY(f.trigger("mnuScriptCritic"));
+        QTRY_VERIFY_WITH_TIMEOUT(rowWith(QStringLiteral("Bareword file handle")) >= 0, kRunTimeout);
+        const int row = rowWith(QStringLiteral("Bareword file handle"));
+        QCOMPARE(output()->row(row).line, 3);
+        QVERIFY(output()->activateRow(row));
+        QCOMPARE(doc->rtfText->SelStart(), script::lineStart(*doc->rtfText, 3));
+
+        // F1 on a function shows its perldoc in the viewer.
+        doc->rtfText->setSelStart(doc->rtfText->Text().indexOf(QStringLiteral("print")) + 2);
+        doc->rtfText->setSelLength(0);
+        QVERIFY(f.trigger("mnuScriptPerldoc"));
+        QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("perldoc print"), kLoadTimeout);
     }
 
     void goToLine()

@@ -1,17 +1,17 @@
 #include "platform/webengine/engineview.h"
 
-#include "platform/localsite.h"
-#include "platform/webengine/localscheme.h"
+#include "platform/webengine/guard.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QPointer>
 #include <QtGui/private/qopenglcontext_p.h>
+#include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
 
 #include <algorithm>
 #include <csignal>
@@ -31,16 +31,21 @@ QString pathOf(const QUrl &url)
 EngineView::EngineView(QWidget *parent) : QWebEngineView(parent)
 {
     setObjectName(QStringLiteral("engineView"));
-    // A profile of its own, kept off the disk, answers the local sites'
-    // requests of this view; it goes once the view's page is gone.
+    // A profile of its own, kept off the disk (its cookies are this
+    // view's), whose pages reach the editor's server and nothing else; it
+    // goes once the view's page is gone.
     auto *profile = new QWebEngineProfile;
-    m_local = new LocalSchemeHandler(profile);
-    profile->installUrlSchemeHandler(platform::kLocalScheme, m_local);
+    m_guard = new RequestGuard(profile);
+    profile->setUrlRequestInterceptor(m_guard);
     auto *webPage = new QWebEnginePage(profile, this);
     connect(webPage, &QObject::destroyed, profile, &QObject::deleteLater);
-    webPage->scripts().insert(formScript());
+    QWebEngineSettings *settings = webPage->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
     setPage(webPage);
-    connect(m_local, &LocalSchemeHandler::request, this, &EngineView::localRequest);
     connect(this, &QWebEngineView::loadFinished, this, &EngineView::onLoadFinished);
     m_watch = new QTimer(this);
     m_watch->setSingleShot(true);
@@ -49,10 +54,10 @@ EngineView::EngineView(QWidget *parent) : QWebEngineView(parent)
     connect(webPage, &QWebEnginePage::renderProcessTerminated, this, &EngineView::rendererEnded);
 }
 
-void EngineView::start(const QUrl &url)
+void EngineView::start(const QWebEngineHttpRequest &request)
 {
-    m_lastUrl = url;
-    load(url);
+    m_lastRequest = request;
+    load(request);
     m_watch->start();
 }
 
@@ -84,14 +89,30 @@ void EngineView::rendererEnded()
         return;
     m_ending = false;
     // Not watched again: a page that itself never ends is left to run.
-    Q_EMIT reloading(m_lastUrl);
-    load(m_lastUrl);
+    Q_EMIT reloading(m_lastRequest.url());
+    load(m_lastRequest);
 }
 
 void EngineView::navigate(const QUrl &url)
 {
     m_scroll.reset();
-    start(url);
+    start(QWebEngineHttpRequest(url));
+}
+
+void EngineView::navigateRequest(const QUrl &url, const QByteArray &method, const QByteArray &contentType,
+                                 const QByteArray &body)
+{
+    m_scroll.reset();
+    QWebEngineHttpRequest request(url, method == "GET" ? QWebEngineHttpRequest::Get : QWebEngineHttpRequest::Post);
+    if (!contentType.isEmpty())
+        request.setHeader("Content-Type", contentType);
+    request.setPostData(body);
+    start(request);
+}
+
+void EngineView::allowOrigin(const QUrl &origin)
+{
+    m_guard->setOrigin(origin);
 }
 
 void EngineView::navigateKeepingScroll(const QUrl &url)
@@ -100,17 +121,12 @@ void EngineView::navigateKeepingScroll(const QUrl &url)
     // keep is the one taken before it.
     if (!m_scroll)
         m_scroll = page()->scrollPosition();
-    start(url);
+    start(QWebEngineHttpRequest(url));
 }
 
 QPointF EngineView::scrollPosition() const
 {
     return page()->scrollPosition();
-}
-
-void EngineView::answer(int id, const QVariantMap &response)
-{
-    m_local->answer(id, response);
 }
 
 void EngineView::onLoadFinished(bool ok)
@@ -127,7 +143,12 @@ void EngineView::onLoadFinished(bool ok)
     if (!ok && page()->isLoading())
         return; // a load that a newer one replaced: that one tells
     if (!ok) {
-        m_locationName = path;
+        // An error page of the server (404, a script's 500) may have a
+        // title of its own.
+        const QString t = title();
+        const bool own = !t.isEmpty() && !QUrl::fromPercentEncoding(url().toEncoded()).contains(t);
+        m_locationName = own ? t : path;
+        m_pageTitle = own ? t : QString();
         Q_EMIT downloadComplete();
         return;
     }
@@ -180,7 +201,6 @@ extern "C" Q_DECL_EXPORT QWidget *quilex_create_browser(QWidget *parent)
         // context even when none could be made (no OpenGL: the offscreen
         // platform, an X server without GLX) and crashes the editor.
         QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
-        webengine::registerLocalScheme();
         // Screen readers read the pages. On Linux the engine builds the
         // pages' accessibility tree only when this is set before its first
         // use; it then does so while an assistive technology listens (as

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
-#include <QVariantMap>
+#include <QWebEngineHttpRequest>
 #include <QWebEngineView>
 
 #include <memory>
@@ -12,12 +12,13 @@
 
 namespace webengine {
 
-class LocalSchemeHandler;
+class RequestGuard;
 
 // The page viewer's browser, built into the module that the editor loads
 // on first use. The editor reaches it by name only: the invokables
-// navigate() and answer(), the properties locationName and pageTitle and
-// the signals downloadComplete() and localRequest().
+// navigate(), navigateKeepingScroll(), navigateRequest() and allowOrigin(),
+// the properties locationName, pageTitle and scrollPosition and the
+// signals downloadComplete() and reloading().
 class EngineView : public QWebEngineView
 {
     Q_OBJECT
@@ -31,8 +32,11 @@ public:
     Q_INVOKABLE void navigate(const QUrl &url);
     // Loads a new version of the page shown, scrolled where this one is.
     Q_INVOKABLE void navigateKeepingScroll(const QUrl &url);
-    // Answers a request for a local address (see LocalSchemeHandler).
-    Q_INVOKABLE void answer(int id, const QVariantMap &response);
+    // Loads an address with a request of another method and its body.
+    Q_INVOKABLE void navigateRequest(const QUrl &url, const QByteArray &method, const QByteArray &contentType,
+                                     const QByteArray &body);
+    // The one origin (the editor's server) the pages may reach.
+    Q_INVOKABLE void allowOrigin(const QUrl &origin);
     // The page's title, or its path (its address when it is not a local
     // file) when it has none.
     QString locationName() const { return m_locationName; }
@@ -45,16 +49,14 @@ Q_SIGNALS:
     // The renderer of a page that never gave control back was ended, and
     // the address asked for last is loaded anew.
     void reloading(const QUrl &url);
-    void localRequest(int id, const QUrl &url, const QByteArray &method, const QByteArray &contentType,
-                      const QByteArray &body);
 
 private:
     void onLoadFinished(bool ok);
-    void start(const QUrl &url);
+    void start(const QWebEngineHttpRequest &request);
     void watch();
     void rendererEnded();
 
-    LocalSchemeHandler *m_local = nullptr;
+    RequestGuard *m_guard = nullptr;
     QString m_locationName;
     QString m_pageTitle;
     // Where the next finished load is scrolled to.
@@ -62,7 +64,7 @@ private:
     // A load still going after a while may be held up by a script that
     // never ends: the renderer is asked a trivial question, and ended when
     // it does not answer, so that the page asked for can load.
-    QUrl m_lastUrl;
+    QWebEngineHttpRequest m_lastRequest;
     QTimer *m_watch = nullptr;
     int m_probe = 0;
     std::shared_ptr<int> m_answered = std::make_shared<int>(0);

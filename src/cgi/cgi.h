@@ -7,30 +7,40 @@
 #include <QProcessEnvironment>
 #include <QString>
 
-namespace script {
+namespace cgi {
 
-// One request to a script run as a CGI program.
+// One request to a script run as a CGI program, as the server got it.
 struct CgiRequest
 {
     QByteArray method = "GET";
     QByteArray query;        // QUERY_STRING, as sent
-    QByteArray contentType;  // POST only
-    QByteArray body;         // POST only, on standard input
+    QByteArray contentType;  // of the body
+    QByteArray body;         // on standard input
     QByteArray cookies;      // HTTP_COOKIE; empty: not set
+    QString pathInfo;        // PATH_INFO, decoded; empty: none
+    QByteArray requestUri;   // the path and query as sent
+    // Every header as sent (names in any case); Cookie, Content-Type and
+    // Content-Length are taken from the fields above instead.
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QString serverName = QStringLiteral("127.0.0.1");
+    int serverPort = 80;
+    QString remoteAddress = QStringLiteral("127.0.0.1");
 };
 
 // Where the script lives: its name in messages, its file (empty when
-// untitled) and the folder it runs in.
+// untitled), the folder it runs in and its address on the site.
 struct CgiScript
 {
     QString name;      // the document's path, or its caption
     QString filePath;  // empty for an untitled document
     QString folder;    // working directory and DOCUMENT_ROOT
-    QString scriptName() const; // "/" + file name
+    QString urlPath;   // SCRIPT_NAME; empty: "/" + the file name
+    QString scriptName() const;
 };
 
 // The environment of a run: the editor's own, less anything that a server
-// would not pass on (HTTP_* and CGI variables), plus the CGI/1.1 variables.
+// would not pass on (HTTP_* and CGI variables), plus the CGI/1.1
+// meta-variables, one HTTP_* for each header the request came with.
 QProcessEnvironment cgiEnvironment(const CgiRequest &request, const CgiScript &script,
                                    const QProcessEnvironment &base);
 
@@ -64,10 +74,4 @@ private:
     QMap<QByteArray, QByteArray> m_cookies;
 };
 
-// A Location that stays on this site ("thanks.html", "/x.cgi?a=1", "?b=2"),
-// resolved against the script's own address: its path and query. False
-// for an absolute address, which is not followed.
-bool localRedirect(const QByteArray &location, const QString &scriptName, QString *path,
-                   QByteArray *query);
-
-} // namespace script
+} // namespace cgi

@@ -1,15 +1,16 @@
-#include "script/cgi.h"
+#include "cgi/cgi.h"
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <cstring>
 
-namespace script {
+namespace cgi {
 
 QString CgiScript::scriptName() const
 {
+    if (!urlPath.isEmpty())
+        return urlPath;
     return QLatin1Char('/') + QFileInfo(filePath.isEmpty() ? name : filePath).fileName();
 }
 
@@ -21,7 +22,7 @@ QProcessEnvironment cgiEnvironment(const CgiRequest &request, const CgiScript &s
         "SERVER_ADDR", "REQUEST_METHOD", "REQUEST_URI", "QUERY_STRING", "CONTENT_TYPE",
         "CONTENT_LENGTH", "SCRIPT_NAME", "SCRIPT_FILENAME", "DOCUMENT_ROOT", "PATH_INFO",
         "PATH_TRANSLATED", "REMOTE_ADDR", "REMOTE_HOST", "REMOTE_PORT", "REMOTE_USER",
-        "REMOTE_IDENT", "AUTH_TYPE", "HTTPS", "REDIRECT_STATUS"};
+        "REMOTE_IDENT", "AUTH_TYPE", "HTTPS", "REDIRECT_STATUS", "REQUEST_SCHEME"};
     QProcessEnvironment env = base;
     for (const QString &key : base.keys()) {
         if (key.startsWith(QLatin1String("HTTP_")))
@@ -31,17 +32,20 @@ QProcessEnvironment cgiEnvironment(const CgiRequest &request, const CgiScript &s
         env.remove(QString::fromLatin1(key));
 
     const QString scriptName = script.scriptName();
-    const bool post = request.method == "POST";
     env.insert(QStringLiteral("GATEWAY_INTERFACE"), QStringLiteral("CGI/1.1"));
     env.insert(QStringLiteral("SERVER_PROTOCOL"), QStringLiteral("HTTP/1.1"));
     env.insert(QStringLiteral("SERVER_SOFTWARE"), QStringLiteral("Quillet-Lite/" QUILLET_VERSION));
-    env.insert(QStringLiteral("SERVER_NAME"), QStringLiteral("localhost"));
-    env.insert(QStringLiteral("SERVER_PORT"), QStringLiteral("80"));
+    env.insert(QStringLiteral("SERVER_NAME"), request.serverName);
+    env.insert(QStringLiteral("SERVER_ADDR"), request.serverName);
+    env.insert(QStringLiteral("SERVER_PORT"), QString::number(request.serverPort));
+    env.insert(QStringLiteral("REQUEST_SCHEME"), QStringLiteral("http"));
     env.insert(QStringLiteral("REQUEST_METHOD"), QString::fromLatin1(request.method));
     env.insert(QStringLiteral("QUERY_STRING"), QString::fromLatin1(request.query));
     env.insert(QStringLiteral("REQUEST_URI"),
-               scriptName + (request.query.isEmpty() ? QString() : QLatin1Char('?') + QString::fromLatin1(request.query)));
-    if (post) {
+               request.requestUri.isEmpty()
+                   ? scriptName + (request.query.isEmpty() ? QString() : QLatin1Char('?') + QString::fromLatin1(request.query))
+                   : QString::fromLatin1(request.requestUri));
+    if (!request.body.isEmpty() || request.method == "POST" || request.method == "PUT") {
         env.insert(QStringLiteral("CONTENT_TYPE"),
                    request.contentType.isEmpty() ? QStringLiteral("application/x-www-form-urlencoded")
                                                  : QString::fromLatin1(request.contentType));
@@ -50,9 +54,32 @@ QProcessEnvironment cgiEnvironment(const CgiRequest &request, const CgiScript &s
     env.insert(QStringLiteral("SCRIPT_NAME"), scriptName);
     env.insert(QStringLiteral("SCRIPT_FILENAME"), script.filePath.isEmpty() ? script.name : script.filePath);
     env.insert(QStringLiteral("DOCUMENT_ROOT"), script.folder);
-    env.insert(QStringLiteral("REMOTE_ADDR"), QStringLiteral("127.0.0.1"));
-    env.insert(QStringLiteral("HTTP_HOST"), QStringLiteral("localhost"));
-    env.insert(QStringLiteral("HTTP_USER_AGENT"), QStringLiteral("Quillet Lite"));
+    if (!request.pathInfo.isEmpty()) {
+        env.insert(QStringLiteral("PATH_INFO"), request.pathInfo);
+        env.insert(QStringLiteral("PATH_TRANSLATED"), script.folder + request.pathInfo);
+    }
+    env.insert(QStringLiteral("REMOTE_ADDR"), request.remoteAddress);
+    bool host = false, agent = false;
+    for (const auto &h : request.headers) {
+        const QByteArray key = h.first.toLower();
+        // The body's fields have their own variables; credentials are not
+        // handed on; a "Proxy" header must never become HTTP_PROXY.
+        if (key == "content-type" || key == "content-length" || key == "cookie" || key == "authorization"
+            || key == "proxy-authorization" || key == "proxy")
+            continue;
+        QByteArray name = "HTTP_" + h.first.toUpper();
+        name.replace('-', '_');
+        const QString var = QString::fromLatin1(name);
+        const QString value = QString::fromLatin1(h.second);
+        // Repeated headers are joined, as a server does.
+        env.insert(var, env.contains(var) ? env.value(var) + QStringLiteral(", ") + value : value);
+        host = host || key == "host";
+        agent = agent || key == "user-agent";
+    }
+    if (!host)
+        env.insert(QStringLiteral("HTTP_HOST"), request.serverName + QLatin1Char(':') + QString::number(request.serverPort));
+    if (!agent)
+        env.insert(QStringLiteral("HTTP_USER_AGENT"), QStringLiteral("Quillet Lite"));
     if (!request.cookies.isEmpty())
         env.insert(QStringLiteral("HTTP_COOKIE"), QString::fromLatin1(request.cookies));
     return env;
@@ -206,19 +233,4 @@ QByteArray CookieJar::header(const QByteArray &given) const
     return out.join("; ");
 }
 
-bool localRedirect(const QByteArray &location, const QString &scriptName, QString *path, QByteArray *query)
-{
-    const QUrl target = QUrl::fromEncoded(location.trimmed());
-    if (!target.isValid() || !target.isRelative() || location.trimmed().startsWith("//"))
-        return false;
-    QUrl base;
-    base.setScheme(QStringLiteral("http"));
-    base.setHost(QStringLiteral("localhost"));
-    base.setPath(scriptName);
-    const QUrl resolved = base.resolved(target);
-    *path = resolved.path();
-    *query = resolved.query(QUrl::FullyEncoded).toLatin1();
-    return true;
-}
-
-} // namespace script
+} // namespace cgi
