@@ -164,7 +164,9 @@ void Reader::markShown(int chain)
 void Reader::beginField()
 {
     State &s = state();
-    if (m_keep == Keep::TextOnly || m_overflow > 0 || m_kept >= kMaxKept
+    // Its source begins with the group: text the group showed before the
+    // word would be kept twice.
+    if (m_keep == Keep::TextOnly || m_overflow > 0 || m_kept >= kMaxKept || m_output != s.outputAtStart
         || (s.field >= 0 && m_fields[size_t(s.field)].depth == int(m_stack.size())))
         return;
     ++m_kept;
@@ -250,6 +252,7 @@ void Reader::startRowWords()
         m_rowWordsChain = m_runFormat.chain;
         m_rowWordsOpen = true;
         m_rowWords.clear();
+        ++m_output; // what follows in its group is no group to keep whole
     }
     addRowWord();
 }
@@ -291,6 +294,7 @@ void Reader::cellEnd(bool nested)
         m_pendingCellChain = m_runFormat.chain;
     }
     m_cellPending = nested ? 2 : 1;
+    ++m_output;
 }
 
 void Reader::writePendingCell(bool asTab)

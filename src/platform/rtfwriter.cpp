@@ -41,15 +41,16 @@ bool hasUnicodeWord(const QByteArray &source)
     return false;
 }
 
-// Whether a group is a font or colour table: one kept from an embedded
+// Whether a group holds a font or colour table: one kept from an embedded
 // document is written a group deeper, where no reader takes it for the
 // document's own.
-bool isTable(const QByteArray &group)
+bool holdsTable(const QByteArray &group)
 {
-    for (const char *word : {"{\\fonttbl", "{\\colortbl", "{\\*\\fonttbl", "{\\*\\colortbl"}) {
-        const QByteArray start(word);
-        if (group.startsWith(start)) {
-            const char next = group.size() > start.size() ? group.at(start.size()) : ' ';
+    for (const char *word : {"\\fonttbl", "\\colortbl"}) {
+        const QByteArray name(word);
+        for (qsizetype at = group.indexOf(name); at >= 0; at = group.indexOf(name, at + 1)) {
+            const qsizetype end = at + name.size();
+            const char next = end < group.size() ? group.at(end) : ' ';
             if (!((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')))
                 return true;
         }
@@ -391,7 +392,7 @@ void Writer::writeKept(const QTextCharFormat &format, const QTextFragment &fragm
         if (group.isEmpty())
             return;
         switchTo(styleOf(fragment)); // the group's text, if any, has the style around it
-        if (isTable(group))
+        if (holdsTable(group))
             m_out.append('{').append(group).append('}');
         else
             m_out.append(group);
