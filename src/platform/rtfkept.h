@@ -21,7 +21,8 @@ namespace rtf {
 
 constexpr char16_t kAnchor = 0xFFFC;
 
-// Anchors are objects of this type, which no layout draws: they take no room.
+// Anchors are objects of this type: a layout without a handler for it gives
+// them no room (the notes pane draws pictures and objects as boxes).
 constexpr int kAnchorObject = QTextFormat::UserObject + 0x52;
 
 enum KeptProperty : int {
