@@ -19,6 +19,8 @@ packages=(
   perl libtidy-dev libcgi-pm-perl perltidy libperl-critic-perl perl-doc
   # bench_highlight measures the live highlighting against PPI.
   libppi-perl
+  # Saves keep a file's ACL (libacl); the save tests set one with setfacl.
+  libacl1-dev acl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,42 +3,10 @@
 #include "platform/documentloader.h"
 #include "platform/richtextbox.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTextDocument>
 
-#include <sys/stat.h>
-
 namespace document {
-
-namespace {
-
-QByteArray readWhole(const QString &path, bool *ok)
-{
-    QFile f(path);
-    *ok = f.open(QIODevice::ReadOnly);
-    if (!*ok)
-        return QByteArray();
-    QByteArray bytes = f.readAll();
-    *ok = f.error() == QFileDevice::NoError;
-    return bytes;
-}
-
-} // namespace
-
-DiskStamp DiskStamp::of(const QString &path)
-{
-    DiskStamp s;
-    struct stat st;
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return s;
-    s.exists = true;
-    s.device = quint64(st.st_dev);
-    s.inode = quint64(st.st_ino);
-    s.size = qint64(st.st_size);
-    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    return s;
-}
 
 FileModel::FileModel(platform::RichTextBox *text) : m_text(text) {}
 
@@ -99,7 +67,7 @@ bool FileModel::isOwnFile(const QString &path) const
     return m_stamp.sameFile(DiskStamp::of(path));
 }
 
-FileModel::OnDisk FileModel::onDisk()
+FileModel::OnDisk FileModel::onDiskByStamp() const
 {
     if (m_path.isEmpty())
         return OnDisk::Same;
@@ -108,13 +76,22 @@ FileModel::OnDisk FileModel::onDisk()
         return OnDisk::Same;
     if (!now.exists)
         return OnDisk::Vanished;
-    if (m_stamp.exists && now.size == m_stamp.size) {
-        bool ok = false;
-        const QByteArray bytes = readWhole(m_path, &ok);
-        if (ok && m_hash != 0 && platform::hashContent(bytes) == m_hash && DiskStamp::of(m_path) == now) {
-            m_stamp = now; // touched only
-            return OnDisk::Same;
-        }
+    if (now.kind != storage::FileKind::Regular)
+        return OnDisk::NotRegular;
+    if (m_stamp.exists && now.size == m_stamp.size && m_hash != 0)
+        return OnDisk::TimesOnly;
+    return OnDisk::Changed;
+}
+
+FileModel::OnDisk FileModel::onDisk()
+{
+    const OnDisk state = onDiskByStamp();
+    if (state != OnDisk::TimesOnly)
+        return state;
+    const DiskStamp now = DiskStamp::of(m_path);
+    if (platform::hashRegularFile(m_path, now.size) == m_hash && DiskStamp::of(m_path) == now) {
+        m_stamp = now; // touched only
+        return OnDisk::Same;
     }
     return OnDisk::Changed;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/fileprobe.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,27 +14,10 @@ struct TextFileFormat;
 
 namespace document {
 
-// Which file a path names on disk and how it stood: device, inode, size and
-// modification time. A missing file has exists false.
-struct DiskStamp
-{
-    bool exists = false;
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-
-    static DiskStamp of(const QString &path);
-    bool sameFile(const DiskStamp &other) const
-    {
-        return exists && other.exists && device == other.device && inode == other.inode;
-    }
-    bool operator==(const DiskStamp &o) const
-    {
-        return exists == o.exists && (!exists || (sameFile(o) && size == o.size && modifiedNs == o.modifiedNs));
-    }
-    bool operator!=(const DiskStamp &o) const { return !(*this == o); }
-};
+// Which file a path names on disk and how it stood (device, inode, size,
+// modification and change times), found by stat() alone. A missing file
+// has exists false.
+using DiskStamp = storage::FileStamp;
 
 // A document window's file: its path, how its text is written (encoding,
 // byte-order mark and the line break of every line, kept by the control
@@ -69,11 +54,19 @@ public:
     // Whether path names this document's own file.
     bool isOwnFile(const QString &path) const;
 
-    enum class OnDisk { Same, Changed, Vanished };
-    // How the file stands against the stamp. A file whose time alone
-    // changed, with the same bytes, counts as the same (its new stamp is
-    // taken).
+    // TimesOnly: a regular file of the same size, whose bytes alone can
+    // tell whether it changed.
+    enum class OnDisk { Same, Changed, Vanished, NotRegular, TimesOnly };
+    // How the file stands against the stamp, by stat() alone: nothing is
+    // opened.
+    OnDisk onDiskByStamp() const;
+    // The same, with TimesOnly settled by the file's bytes, read here (at
+    // most the size it had): the same bytes count as the same file, and
+    // their new stamp is taken.
     OnDisk onDisk();
+    // The file, standing as now, was found to hold the bytes the stamp
+    // belongs to: its new stamp is taken.
+    void takeStamp(const DiskStamp &now) { m_stamp = now; }
 
     // Changes on disk are announced once: the stamp last announced.
     bool wasAnnounced(const DiskStamp &stamp) const { return m_announced && *m_announced == stamp; }

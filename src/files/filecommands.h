@@ -19,6 +19,11 @@ document::DocumentWindow *newDocument(int &counter);
 // it was.
 void loadDocument(document::DocumentWindow &doc, const QString &path, bool asFile = true);
 
+// Tells the user why path can't be opened, when it can't (a folder, a
+// device, a name that is not valid UTF-8); true when it was refused. Every
+// open asks before it makes a window.
+bool refuseToOpen(const QString &path);
+
 // Loads the document's file again, keeping its caption, and colours it as
 // an open does.
 void reloadDocument(document::DocumentWindow &doc);
@@ -35,6 +40,10 @@ SaveResult saveDocument(document::DocumentWindow &doc, SaveKind kind, frame::Tre
 // Says once that the document's file changed or vanished on disk, offering
 // to reload it or keep the editor's text.
 void checkFileOnDisk(document::DocumentWindow &doc);
+
+// At start-up: offers the old bytes of saves in place that a kill cut
+// short, and removes what interrupted replaces left.
+void offerInterruptedSaves();
 
 void registerNewOpenCommands();
 void registerSaveCommands();

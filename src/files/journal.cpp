@@ -296,11 +296,12 @@ QMap<QString, QString> Journal::documentFields(const Watched &w) const
         {QStringLiteral("path"), file.path().isEmpty() ? QString() : QFileInfo(file.path()).absoluteFilePath()},
         {QStringLiteral("rich"), file.loadedAsRichText() ? QStringLiteral("1") : QStringLiteral("0")},
         {QStringLiteral("hash"), QString::number(file.contentHash())},
-        {QStringLiteral("stamp"), stamp.exists ? QStringLiteral("%1 %2 %3 %4")
+        {QStringLiteral("stamp"), stamp.exists ? QStringLiteral("%1 %2 %3 %4 %5")
                                                      .arg(stamp.device)
                                                      .arg(stamp.inode)
                                                      .arg(stamp.size)
                                                      .arg(stamp.modifiedNs)
+                                                     .arg(stamp.changedNs)
                                                : QString()},
     };
     platform::putFormat(&fields, w.box->fileFormat());

@@ -11,6 +11,8 @@
 #include "platform/programfolder.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
+#include "platform/ui.h"
+#include "storage/fileprobe.h"
 
 #include <QAction>
 #include <QLabel>
@@ -47,6 +49,16 @@ void loadDocument(document::DocumentWindow &doc, const QString &path, bool asFil
         doc.file().detach();
 }
 
+bool refuseToOpen(const QString &path)
+{
+    const QString why = storage::openRefusal(path);
+    if (why.isEmpty())
+        return false;
+    platform::ui().messageBox(frame::frmMain(), why, platform::appTitle(), platform::Buttons::OK,
+                              platform::Icon::Warning);
+    return true;
+}
+
 void reloadDocument(document::DocumentWindow &doc)
 {
     platform::RichTextBox &box = *doc.rtfText;
@@ -75,7 +87,7 @@ void openFile()
     dlg.setFileName(QString());
     dlg.setFilter(openFilter());
     dlg.ShowOpen();
-    if (dlg.FileName().isEmpty())
+    if (dlg.FileName().isEmpty() || refuseToOpen(dlg.FileName()))
         return;
     const QString path = dlg.FileName();
     document::DocumentWindow *doc = w->newdoc();
@@ -101,7 +113,7 @@ void openIntoActive()
     dlg.setFileName(QString());
     dlg.setFilter(shortScriptFilter());
     dlg.ShowOpen();
-    if (dlg.FileName().isEmpty())
+    if (dlg.FileName().isEmpty() || refuseToOpen(dlg.FileName()))
         return;
     const QString path = dlg.FileName();
     document::DocumentWindow *doc = w->activeDocument();

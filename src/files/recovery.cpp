@@ -29,12 +29,15 @@ document::DiskStamp parseStamp(const QString &text)
 {
     document::DiskStamp s;
     const QStringList parts = text.split(QLatin1Char(' '));
-    if (parts.size() == 4) {
+    // The change time came later: entries without it still restore.
+    if (parts.size() == 4 || parts.size() == 5) {
         s.exists = true;
+        s.kind = storage::FileKind::Regular;
         s.device = parts[0].toULongLong();
         s.inode = parts[1].toULongLong();
         s.size = parts[2].toLongLong();
         s.modifiedNs = parts[3].toLongLong();
+        s.changedNs = parts.value(4).toLongLong();
     }
     return s;
 }

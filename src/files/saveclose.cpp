@@ -10,6 +10,7 @@
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "platform/ui.h"
+#include "storage/fileprobe.h"
 
 #include <QFileInfo>
 #include <QMdiArea>
@@ -92,7 +93,9 @@ SaveResult write(document::DocumentWindow &doc, const QString &target)
     recovery::holdWhole(doc.rtfText);
     const QByteArray bytes = doc.rtfText->encodedText();
     QString error;
-    if (!platform::writeFileAtomically(target, bytes, &error)) {
+    platform::WriteOptions options;
+    options.recorded = true;
+    if (!platform::writeFileAtomically(target, bytes, &error, options)) {
         platform::ui().messageBox(frame::frmMain(), QStringLiteral("Cannot save %1\n%2").arg(target, error),
                                   platform::appTitle(), Buttons::OK, Icon::Warning);
         return SaveResult::Failed;
@@ -116,6 +119,12 @@ QString askTarget(document::DocumentWindow &doc, SaveKind kind, frame::Tree tree
                                                                          : shortScriptFilter());
     for (;;) {
         dlg.ShowSave();
+        // A name that isn't valid UTF-8 would be saved as another file
+        // beside it.
+        if (!dlg.FileName().isEmpty() && !storage::isUtf8Name(dlg.FileName())) {
+            refuseToOpen(dlg.FileName());
+            continue;
+        }
         if (dlg.FileName().isEmpty() || replaceOtherFile(doc, dlg.FileName()))
             return dlg.FileName();
     }

@@ -4,6 +4,7 @@
 #include "platform/documentloader.h"
 #include "platform/singleinstance.h"
 #include "platform/startupfeedback.h"
+#include "storage/fileprobe.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,7 +46,12 @@ int run(int argc, char **argv)
     QApplication application(argc, argv);
     nameApplication();
 
-    QStringList args = QCoreApplication::arguments().mid(1);
+    // The arguments as the system gave them (Qt has taken its own out): a
+    // file name that is not valid UTF-8 keeps its bytes, so that it is
+    // refused rather than taken for another name.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << storage::decodeFileName(QByteArray(argv[i]));
     const bool newInstance = !args.isEmpty() && args.first() == QLatin1String("--new-instance");
     if (newInstance)
         args.removeFirst();

@@ -33,6 +33,10 @@ void MainWindow::openload()
 void MainWindow::openload(const QString &text)
 {
     using platform::ignoreErrors;
+    // A folder, a device or a name that can't be written back opens no
+    // window: nothing in it could ever be saved.
+    if (files::refuseToOpen(text))
+        return;
     document::DocumentWindow *doc = nullptr;
     ignoreErrors([&] { doc = newdoc(); });
     if (!doc)

@@ -4,6 +4,7 @@
 #include "document/documentwindow.h"
 #include "editing/findform.h"
 #include "files/commondialog.h"
+#include "files/filecommands.h"
 #include "files/recovery.h"
 #include "frame/commands.h"
 #include "frame/filetypes.h"
@@ -16,10 +17,12 @@
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
+#include "platform/ui.h"
 #include "platform/windowframe.h"
 #include "script/scriptcommands.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
 #include <QMdiArea>
@@ -27,6 +30,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 
 namespace frame {
@@ -274,9 +278,29 @@ void MainWindow::restoreGeometryFromStore()
     platform::placeOuter(this, outer);
 }
 
+namespace {
+
+// A settings file that could not be read in full is said once the event
+// loop runs and no other question is open, over whichever main window is
+// there then.
+void sayWhenFree(const QString &message)
+{
+    QTimer::singleShot(0, qApp, [message] {
+        if (QApplication::activeModalWidget()) {
+            QTimer::singleShot(200, qApp, [message] { sayWhenFree(message); });
+            return;
+        }
+        platform::ui().messageBox(frmMain(), message, platform::appTitle(), platform::Buttons::OK,
+                                  platform::Icon::Warning);
+    });
+}
+
+} // namespace
+
 void MainWindow::startUp(const QString &commandLine)
 {
     m_commandLine = commandLine;
+    platform::setSettingsDamageReporter(sayWhenFree);
     // Unsaved text is journaled from the first document on.
     files::recovery::start();
 
@@ -325,7 +349,9 @@ void MainWindow::startUp(const QString &commandLine)
         menuItem(QStringLiteral("mnuScript"))->setVisible(false);
     }
     script::startUp(this);
-    // What an editor that ended uncleanly left unsaved, before the tip.
+    // What an editor that ended uncleanly left unsaved, before the tip:
+    // first the files its saves left half written, then its unsaved text.
+    files::offerInterruptedSaves();
     files::recovery::offerRestore();
     // 16. Tip of the day.
     platform::ignoreErrors([this] { help::showTipOfTheDay(this); });

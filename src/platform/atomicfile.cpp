@@ -1,15 +1,34 @@
 #include "platform/atomicfile.h"
 
+#include "storage/filemetadata.h"
+#include "storage/saverecord.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
 namespace {
+
+// A write in place goes in pieces of this size.
+constexpr qint64 kPiece = 4 << 20;
+
+std::function<void(WriteStage)> &observer()
+{
+    static std::function<void(WriteStage)> o;
+    return o;
+}
+
+void reached(WriteStage stage)
+{
+    if (observer())
+        observer()(stage);
+}
 
 // Follows a chain of symbolic links to the file that really gets written.
 QString resolveLinks(const QString &path)
@@ -110,10 +129,11 @@ mode_t currentUmask()
 }
 
 // Writes over the file itself, which keeps its inode (so its owner, group,
-// hard links and any other name) and never leaves it damaged: the full
-// size is reserved before a byte changes, and on any failure the old bytes
-// go back.
-bool writeInPlace(const QByteArray &encoded, const QByteArray &data, QString *error)
+// ACL, attributes, hard links and any other name) and never leaves it
+// damaged: the full size is reserved before a byte changes, and on any
+// failure the old bytes go back. A recorded save first keeps the old bytes
+// under the state folder, where a start after a kill finds them.
+bool writeInPlace(const QByteArray &encoded, const QByteArray &data, QString *error, bool recorded)
 {
     const int fd = ::open(encoded.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
@@ -129,6 +149,12 @@ bool writeInPlace(const QByteArray &encoded, const QByteArray &data, QString *er
         ::close(fd);
         return fail(error, kindOf(st.st_mode));
     }
+    // Without a record (a full state folder) the save still goes ahead:
+    // the old bytes are kept in memory against any failure but a kill, and
+    // the journal holds the new text.
+    storage::SaveRecord record;
+    if (recorded)
+        record = storage::SaveRecord::forInPlace(encoded, st, old, nullptr);
     if (data.size() > old.size()) {
         const int e = ::posix_fallocate(fd, 0, off_t(data.size()));
         if (e != 0) {
@@ -139,19 +165,26 @@ bool writeInPlace(const QByteArray &encoded, const QByteArray &data, QString *er
         }
     }
     int e = 0;
-    if (!writeAll(fd, data.constData(), data.size(), 0))
+    for (qint64 at = 0; e == 0 && at < data.size(); at += kPiece) {
+        if (!writeAll(fd, data.constData() + at, qMin(kPiece, data.size() - at), at))
+            e = errno;
+        else
+            reached(WriteStage::InPlacePieceWritten);
+    }
+    if (e == 0 && data.size() < old.size() && ::ftruncate(fd, off_t(data.size())) != 0)
         e = errno;
-    else if (data.size() < old.size() && ::ftruncate(fd, off_t(data.size())) != 0)
-        e = errno;
-    else if (::fsync(fd) != 0)
+    if (e == 0 && ::fsync(fd) != 0)
         e = errno;
     if (e != 0) {
         const bool restored = writeAll(fd, old.constData(), old.size(), 0)
             && ::ftruncate(fd, off_t(old.size())) == 0 && ::fsync(fd) == 0;
+        const int restoreError = errno;
         ::close(fd);
         QString text = reason(e);
-        if (!restored)
-            text += QStringLiteral("\nThe old content could not be put back: %1").arg(reason(errno));
+        if (!restored) {
+            text += QStringLiteral("\nThe old content could not be put back: %1").arg(reason(restoreError));
+            record.keep(); // the next start offers it
+        }
         return fail(error, text);
     }
     // Writing clears setuid and setgid for a process that may not keep them;
@@ -164,28 +197,15 @@ bool writeInPlace(const QByteArray &encoded, const QByteArray &data, QString *er
     return true;
 }
 
-// A temporary name beside the target that fits the folder's name limit:
-// the target's name is shortened as needed (never inside a UTF-8 sequence).
-QByteArray temporaryTemplate(const QByteArray &folder, const QByteArray &name)
-{
-    long limit = ::pathconf(folder.constData(), _PC_NAME_MAX);
-    if (limit <= 0)
-        limit = 255;
-    const QByteArray suffix = ".XXXXXX";
-    qsizetype keep = qMin<qsizetype>(name.size(), qsizetype(limit) - 1 - suffix.size());
-    while (keep > 0 && keep < name.size() && (uchar(name.at(keep)) & 0xC0) == 0x80)
-        --keep;
-    return folder + '/' + '.' + name.left(qMax<qsizetype>(keep, 0)) + suffix;
-}
-
 } // namespace
 
-bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error)
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error, const WriteOptions &options)
 {
     const QString target = resolveLinks(path);
     const QByteArray encoded = QFile::encodeName(target);
     const QFileInfo info(target);
     const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const QByteArray name = QFile::encodeName(info.fileName());
 
     struct stat st;
     const bool existed = ::stat(encoded.constData(), &st) == 0;
@@ -198,35 +218,49 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
         if (::faccessat(AT_FDCWD, encoded.constData(), W_OK, AT_EACCESS) != 0)
             return fail(error, reason(errno));
         if (st.st_nlink > 1)
-            return writeInPlace(encoded, data, error);
+            return writeInPlace(encoded, data, error, options.recorded);
     }
 
-    QByteArray temp = temporaryTemplate(folder, QFile::encodeName(info.fileName()));
+    storage::removeStaleTemporaries(folder, name);
+    QByteArray temp = storage::temporaryTemplate(folder, name);
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         // A folder that refuses new files: the file itself may still be
         // written, safely, in place.
         if (existed)
-            return writeInPlace(encoded, data, error);
+            return writeInPlace(encoded, data, error, options.recorded);
         return fail(error, reason(errno));
     }
+    // Locked until it has its name, so that no other save takes it for one
+    // a killed editor left.
+    ::flock(fd, LOCK_EX);
+    storage::SaveRecord record;
+    if (options.recorded)
+        record = storage::SaveRecord::forTemporary(encoded, temp);
     auto abandon = [&](int e) {
-        ::close(fd);
         ::unlink(temp.constData());
+        ::close(fd);
         return fail(error, reason(e));
+    };
+    auto inPlaceInstead = [&] {
+        ::unlink(temp.constData());
+        ::close(fd);
+        return writeInPlace(encoded, data, error, options.recorded);
     };
     if (!writeAll(fd, data.constData(), data.size(), 0))
         return abandon(errno);
     if (existed) {
         // The replacement keeps the old file's owner and group (as root, the
-        // file goes back to its owner); where this process can't give them,
-        // the file is written in place instead, which keeps them.
+        // file goes back to its owner), its ACL and its attributes; where
+        // this process can't give them, the file is written in place
+        // instead, which keeps them. The ACL comes before the mode, which
+        // then changes nothing it gave: an old file's group bits show its
+        // ACL's mask, never what its group may do.
         if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid())
-            && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
-            ::close(fd);
-            ::unlink(temp.constData());
-            return writeInPlace(encoded, data, error);
-        }
+            && ::fchown(fd, st.st_uid, st.st_gid) != 0)
+            return inPlaceInstead();
+        if (!storage::copyAclAndAttributes(encoded, fd, nullptr))
+            return inPlaceInstead();
         if (::fchmod(fd, st.st_mode & 07777) != 0)
             return abandon(errno);
     } else if (::fchmod(fd, 0666 & ~currentUmask()) != 0) {
@@ -234,18 +268,18 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
     }
     if (::fsync(fd) != 0)
         return abandon(errno);
-    if (::close(fd) != 0) {
-        const int e = errno;
-        ::unlink(temp.constData());
-        return fail(error, reason(e));
-    }
-    if (::rename(temp.constData(), encoded.constData()) != 0) {
-        const int e = errno;
-        ::unlink(temp.constData());
-        return fail(error, reason(e));
-    }
+    reached(WriteStage::TemporaryWritten);
+    if (::rename(temp.constData(), encoded.constData()) != 0)
+        return abandon(errno);
+    // The data is synced: closing can lose nothing of it now.
+    ::close(fd);
     syncFolder(folder);
     return true;
+}
+
+void setWriteObserver(std::function<void(WriteStage)> stageObserver)
+{
+    observer() = std::move(stageObserver);
 }
 
 } // namespace platform

@@ -3,9 +3,15 @@
 #include "platform/errors.h"
 #include "platform/rtfreader.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QPointer>
+#include <QThreadPool>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <limits>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
@@ -59,32 +65,46 @@ QString systemError(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-// Opens without waiting (a FIFO with no writer would block a plain open)
-// and checks what was opened before reading anything.
-LoadResult readRegularFile(const QString &path, bool allowLarge, QByteArray *bytes)
+LoadResult notFound(int code)
+{
+    return failure(code == ENOENT || code == ENOTDIR ? int(ControlError::FileNotFound)
+                                                     : int(ControlError::PathFileAccess),
+                   systemError(code));
+}
+
+LoadResult notRegular(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return failure(ControlError::PathFileAccess, systemError(EISDIR));
+    return failure(ControlError::PathFileAccess, QStringLiteral("Not a regular file"));
+}
+
+// Only a regular file is opened: opening a device may do something, and
+// a FIFO with no writer would block. What was opened (without waiting)
+// is checked again, in case the name changed meanwhile, before anything
+// is read. At most maxSize + 1 bytes are read (-1: no limit).
+LoadResult readRegularFile(const QString &path, bool allowLarge, QByteArray *bytes, qint64 maxSize = -1)
 {
     if (path.isEmpty())
         return failure(ControlError::FileNotFound, QStringLiteral("File not found"));
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int code = errno;
-        return failure(code == ENOENT || code == ENOTDIR ? int(ControlError::FileNotFound)
-                                                         : int(ControlError::PathFileAccess),
-                       systemError(code));
-    }
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0)
+        return notFound(errno);
+    if (!S_ISREG(st.st_mode))
+        return notRegular(st.st_mode);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return notFound(errno);
     struct Closer
     {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat st;
     if (::fstat(fd, &st) != 0)
         return failure(ControlError::PathFileAccess, systemError(errno));
-    if (S_ISDIR(st.st_mode))
-        return failure(ControlError::PathFileAccess, systemError(EISDIR));
     if (!S_ISREG(st.st_mode))
-        return failure(ControlError::PathFileAccess, QStringLiteral("Not a regular file"));
+        return notRegular(st.st_mode);
     if (st.st_size > kAskAbove && !allowLarge) {
         LoadResult r = failure(ControlError::PathFileAccess, QStringLiteral("File too large"));
         r.tooLarge = true;
@@ -92,11 +112,14 @@ LoadResult readRegularFile(const QString &path, bool allowLarge, QByteArray *byt
     }
     // Back to blocking reads, which a regular file never makes wait long.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    bytes->resize(qsizetype(st.st_size));
+    const qint64 limit = maxSize < 0 ? std::numeric_limits<qint64>::max() : maxSize + 1;
+    bytes->resize(qsizetype(qMin<qint64>(st.st_size, limit)));
     qsizetype got = 0;
     for (;;) {
+        if (got >= limit)
+            break;
         if (got == bytes->size())
-            bytes->resize(got + 65536); // the file grew meanwhile
+            bytes->resize(qsizetype(qMin<qint64>(got + 65536, limit))); // the file grew meanwhile
         const ssize_t n = ::read(fd, bytes->data() + got, size_t(bytes->size() - got));
         if (n < 0) {
             if (errno == EINTR)
@@ -121,6 +144,53 @@ qint64 regularFileSize(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return st.st_size;
+}
+
+std::optional<quint64> hashRegularFile(const QString &path, qint64 size)
+{
+    QByteArray bytes;
+    if (size < 0 || !readRegularFile(path, true, &bytes, size).ok || bytes.size() != size)
+        return std::nullopt;
+    return hashContent(bytes);
+}
+
+void hashRegularFileLater(const QString &path, qint64 size, int waitMs, QObject *context,
+                          std::function<void(std::optional<quint64>)> done)
+{
+    struct Job
+    {
+        std::mutex mutex;
+        std::condition_variable ready;
+        bool finished = false;
+        bool handedOn = false; // the caller no longer waits: post the answer
+        std::optional<quint64> hash;
+    };
+    auto job = std::make_shared<Job>();
+    const QPointer<QObject> guard(context);
+    QThreadPool::globalInstance()->start([job, path, size, guard, done] {
+        const std::optional<quint64> hash = hashRegularFile(path, size);
+        std::lock_guard<std::mutex> lock(job->mutex);
+        job->hash = hash;
+        job->finished = true;
+        if (job->handedOn) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [guard, done, hash] {
+                    if (guard)
+                        done(hash);
+                },
+                Qt::QueuedConnection);
+        }
+        job->ready.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(job->mutex);
+    if (job->ready.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return job->finished; })) {
+        const std::optional<quint64> hash = job->hash;
+        lock.unlock();
+        done(hash);
+        return;
+    }
+    job->handedOn = true;
 }
 
 LoadResult loadText(const QString &path, LoadedText *out, bool allowLarge)

@@ -6,6 +6,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
+class QObject;
+
 namespace platform {
 
 // A file read and decoded, ready to go into a document.
@@ -41,6 +46,17 @@ LoadResult loadText(const QString &path, LoadedText *out, bool allowLarge);
 
 // The size of a regular file, or -1 for anything else.
 qint64 regularFileSize(const QString &path);
+
+// The hash (hashContent) of a regular file's bytes, when it is a regular
+// file of exactly size bytes: nothing else is opened, and no more than
+// size bytes are read even when it grows meanwhile. Nothing when it is not
+// such a file or can't be read.
+std::optional<quint64> hashRegularFile(const QString &path, qint64 size);
+// The same on another thread; done runs on the user-interface thread
+// (never once context is gone). Waits up to waitMs for the answer first,
+// so that a small file is answered before this returns.
+void hashRegularFileLater(const QString &path, qint64 size, int waitMs, QObject *context,
+                          std::function<void(std::optional<quint64>)> done);
 
 // Reads and decodes a file on another thread, for the command line while
 // the main window is being set up, and for any file above kReadAheadAbove.

@@ -19,6 +19,7 @@ namespace {
 constexpr char32_t kBreakUnit = 0x10000;
 constexpr qsizetype kLongestRecordLine = 200;
 const char *const kBreakNames[3] = {"LF", "CRLF", "CR"};
+const char *const kEncodingNames[4] = {"UTF-8", "Windows-1252", "UTF-16LE", "UTF-16BE"};
 
 // UTF-8, except that a surrogate without its partner (a character pair
 // an edit cut in two) is written as its own three bytes, as WTF-8 does, so
@@ -247,9 +248,7 @@ std::vector<LogRecord> readLog(QByteArrayView log, qsizetype *used)
 
 void putFormat(QMap<QString, QString> *fields, const TextFileFormat &format)
 {
-    fields->insert(QStringLiteral("encoding"), format.encoding == TextFileFormat::Windows1252
-                                                    ? QStringLiteral("Windows-1252")
-                                                    : QStringLiteral("UTF-8"));
+    fields->insert(QStringLiteral("encoding"), QString::fromLatin1(kEncodingNames[format.encoding]));
     fields->insert(QStringLiteral("bom"), format.bom ? QStringLiteral("1") : QStringLiteral("0"));
     fields->insert(QStringLiteral("breaks"), QString::fromLatin1(kBreakNames[format.lineBreak]));
     fields->insert(QStringLiteral("mixed"), format.mixedBreaks ? QStringLiteral("1") : QStringLiteral("0"));
@@ -258,8 +257,10 @@ void putFormat(QMap<QString, QString> *fields, const TextFileFormat &format)
 TextFileFormat formatOf(const QMap<QString, QString> &fields)
 {
     TextFileFormat format;
-    if (fields.value(QStringLiteral("encoding")) == QLatin1String("Windows-1252"))
-        format.encoding = TextFileFormat::Windows1252;
+    for (quint8 e = 0; e < 4; ++e) {
+        if (fields.value(QStringLiteral("encoding")) == QLatin1String(kEncodingNames[e]))
+            format.encoding = TextFileFormat::Encoding(e);
+    }
     format.bom = fields.value(QStringLiteral("bom")) == QLatin1String("1");
     for (quint8 b = 0; b < 3; ++b) {
         if (fields.value(QStringLiteral("breaks")) == QLatin1String(kBreakNames[b]))

@@ -3,14 +3,18 @@
 #include "platform/atomicfile.h"
 #include "platform/settingsstorefile.h"
 
+#include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 #include <cerrno>
 
@@ -23,8 +27,8 @@ namespace platform {
 
 namespace {
 
-// A settings file is small; anything huge is not ours to trust.
-constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+// A file larger than this is kept aside unread rather than held in memory.
+constexpr qint64 kMaxFileSize = 256 * 1024 * 1024;
 
 // What identifies one state of the file on disk. Any write by another
 // program (an atomic replace or an edit in place) changes one of these,
@@ -84,6 +88,14 @@ struct Cache
     SettingsFile file;
     bool valid = false;
     timespec readAt{}; // when the bytes were last found to be the file's
+    // The file as it is on disk, and why it could not be read in full
+    // (empty: it could). A damaged file is kept aside once, before
+    // anything is written; keepTried stops a failed attempt from being
+    // repeated at every Read while the file stays as it is.
+    QByteArray raw;
+    bool rawWhole = false;
+    QString damage;
+    bool keepTried = false;
 
     // A file's times are as coarse as the file system keeps them: whole
     // seconds (two on some) where they have no fraction, else a tick of the
@@ -111,6 +123,44 @@ QMutex &cacheMutex()
     return m;
 }
 
+struct Reporting
+{
+    std::function<void(const QString &)> reporter;
+    QStringList waiting;
+};
+
+// Held with cacheMutex.
+Reporting &reporting()
+{
+    static Reporting r;
+    return r;
+}
+
+void report(const QString &message)
+{
+    Reporting &r = reporting();
+    if (r.reporter)
+        r.reporter(message);
+    else
+        r.waiting << message;
+}
+
+// The file's text in the form the store reads: UTF-8 without a byte order
+// mark. A file saved again as UTF-16 (with its mark) by another editor is
+// read as well; false when its UTF-16 is broken.
+bool toUtf8(const QByteArray &raw, QByteArray *text)
+{
+    const bool little = raw.startsWith("\xFF\xFE");
+    if ((little || raw.startsWith("\xFE\xFF")) && raw.size() % 2 == 0) {
+        QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        const QString decoded = decoder(raw);
+        *text = decoded.toUtf8();
+        return !decoder.hasError();
+    }
+    *text = raw.startsWith("\xEF\xBB\xBF") ? raw.mid(3) : raw;
+    return true;
+}
+
 // The file as it is now. It is read again only when its stamp changed or
 // can't be trusted yet, and indexed again only when its bytes changed. The
 // caller holds cacheMutex().
@@ -124,16 +174,37 @@ const SettingsFile &current()
         return c.file;
 
     const timespec readAt = now();
-    QByteArray bytes;
-    if (stamp.exists && stamp.size <= kMaxFileSize) {
+    QByteArray raw;
+    QString damage;
+    bool whole = false;
+    if (stamp.exists && stamp.size > kMaxFileSize) {
+        damage = QStringLiteral("it is larger than 256 MB");
+    } else if (stamp.exists) {
         QFile f(path);
-        if (f.open(QIODevice::ReadOnly))
-            bytes = f.read(kMaxFileSize + 1);
-        if (bytes.size() > kMaxFileSize)
-            bytes.clear();
+        if (!f.open(QIODevice::ReadOnly)) {
+            damage = QStringLiteral("it could not be read: %1").arg(f.errorString());
+        } else {
+            raw = f.read(kMaxFileSize + 1);
+            whole = f.error() == QFileDevice::NoError && raw.size() <= kMaxFileSize;
+            if (!whole) {
+                raw.clear();
+                damage = QStringLiteral("it could not be read: %1").arg(f.errorString());
+            }
+        }
     }
-    if (!(c.valid && c.path == path && bytes == c.file.bytes()))
-        c.file = SettingsFile(bytes);
+    if (!(c.valid && c.path == path && raw == c.raw)) {
+        QByteArray text;
+        const bool decoded = toUtf8(raw, &text);
+        c.file = SettingsFile(text);
+        if (damage.isEmpty() && (!decoded || !c.file.complete()))
+            damage = QStringLiteral("it holds lines or bytes the editor never writes");
+        c.damage = damage;
+        c.keepTried = false;
+    } else if (!damage.isEmpty()) {
+        c.damage = damage;
+    }
+    c.raw = raw;
+    c.rawWhole = whole;
     // The stamp names these bytes only if it held while they were read.
     const Stamp after = stampOf(encoded);
     c.path = path;
@@ -143,26 +214,79 @@ const SettingsFile &current()
     return c.file;
 }
 
+// A file that could not be read in full is kept under another name,
+// "settings.ini.damaged-<date>", before anything is written over it;
+// what could be read takes its place, and the user is told once. False
+// when it could not be kept (then nothing may be written). The caller
+// holds the folder lock and cacheMutex.
+bool keepDamaged(const QString &path)
+{
+    Cache &c = cache();
+    current();
+    if (c.damage.isEmpty())
+        return true;
+    if (c.keepTried)
+        return false;
+    c.keepTried = true;
+    const QString base = path + QStringLiteral(".damaged-") + QDate::currentDate().toString(Qt::ISODate);
+    QString kept = base;
+    for (int n = 2; QFileInfo::exists(kept) || QFileInfo(kept).isSymLink(); ++n)
+        kept = base + QLatin1Char('-') + QString::number(n);
+    const QByteArray salvage = c.file.rewritten();
+    bool ok;
+    if (c.rawWhole && !salvage.isEmpty()) {
+        // A copy keeps the bytes, and the file itself is replaced at once
+        // by what could be read: another editor never finds it missing.
+        QFile copy(kept);
+        ok = copy.open(QIODevice::WriteOnly | QIODevice::NewOnly) && copy.write(c.raw) == c.raw.size()
+            && copy.flush() && ::fsync(copy.handle()) == 0;
+        copy.close();
+        ok = ok && writeFileAtomically(path, salvage, nullptr);
+    } else {
+        ok = ::rename(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) == 0;
+    }
+    if (!ok)
+        return false;
+    report(QStringLiteral("The settings file %1 could not be read in full (%2).\n"
+                          "It was kept as %3, and the editor goes on with what could be read.")
+               .arg(path, c.damage, QFileInfo(kept).fileName()));
+    c.valid = false;
+    current();
+    return true;
+}
+
 // Writers in every running editor take turns through an exclusive lock on
 // the settings folder. The system drops the lock of a process that ends, so
 // a crash leaves nothing behind. Waiting polls often enough that a writer
-// is never starved by others; after ten seconds (a stopped editor holding
-// the lock), or where the file system has no such locks, the write goes
-// ahead alone.
+// is never starved by others; only after ten seconds in which no other
+// writer changed the file (a stopped editor holding the lock), or where the
+// file system has no such locks, does the write go ahead alone.
 class FolderLock
 {
 public:
-    explicit FolderLock(const QString &folder)
-        : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    explicit FolderLock(const QString &file)
+        : m_fd(::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC))
     {
         if (m_fd < 0)
             return;
-        for (int waited = 0; waited < 10000; waited += 2) {
+        const QByteArray encoded = QFile::encodeName(file);
+        Stamp seen = stampOf(encoded);
+        QElapsedTimer still;
+        still.start();
+        for (int turn = 0; !still.hasExpired(10000); ++turn) {
             if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
                 return;
             if (errno != EWOULDBLOCK && errno != EINTR)
                 break;
             ::usleep(2000);
+            if (turn % 25 == 0) {
+                const Stamp now = stampOf(encoded);
+                if (now != seen) {
+                    seen = now;
+                    still.restart(); // others are writing, not stuck
+                }
+            }
         }
         ::close(m_fd);
         m_fd = -1;
@@ -197,8 +321,20 @@ QString SettingsStore::filePath()
 QString SettingsStore::Read(const QString &app, const QString &section, const QString &key,
                             const QString &defaultValue)
 {
+    QString value;
+    {
+        const QMutexLocker locker(&cacheMutex());
+        value = current().value(sectionName(app, section), key).value_or(defaultValue);
+        if (cache().damage.isEmpty() || cache().keepTried)
+            return value;
+    }
+    // Kept aside at once, under the writers' lock (taken first, as a
+    // writer takes it).
+    const QString path = filePath();
+    const FolderLock lock(path);
     const QMutexLocker locker(&cacheMutex());
-    return current().value(sectionName(app, section), key).value_or(defaultValue);
+    keepDamaged(path);
+    return value;
 }
 
 QString SettingsStore::Read(const QString &app, const QString &section, const QString &key,
@@ -214,9 +350,13 @@ void SettingsStore::Write(const QString &app, const QString &section, const QStr
     QDir().mkpath(QFileInfo(path).absolutePath());
     // Read-modify-write under a lock so that two editors writing at once
     // both keep their keys.
-    const FolderLock lock(QFileInfo(path).absolutePath());
+    const FolderLock lock(path);
 
     const QMutexLocker locker(&cacheMutex());
+    // Nothing is written over a file that could not be read in full and
+    // could not be kept aside.
+    if (!keepDamaged(path))
+        return;
     const QByteArray bytes = current().withValue(sectionName(app, section), key, value);
     QString error;
     if (writeFileAtomically(path, bytes, &error)) {
@@ -224,9 +364,24 @@ void SettingsStore::Write(const QString &app, const QString &section, const QStr
         // in: the next Read checks the bytes before trusting them.
         Cache &c = cache();
         c.file = SettingsFile(bytes);
+        c.raw = bytes;
+        c.rawWhole = true;
+        c.damage.clear();
         c.stamp = stampOf(QFile::encodeName(path));
         c.readAt = timespec{};
     }
+}
+
+void setSettingsDamageReporter(std::function<void(const QString &message)> reporter)
+{
+    const QMutexLocker locker(&cacheMutex());
+    Reporting &r = reporting();
+    r.reporter = std::move(reporter);
+    if (!r.reporter)
+        return;
+    const QStringList waiting = std::exchange(r.waiting, {});
+    for (const QString &message : waiting)
+        r.reporter(message);
 }
 
 QString readSetting(const QString &section, const QString &key, const QString &defaultValue)

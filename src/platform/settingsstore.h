@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 // The per-user store of remembered values, addressed by application,
@@ -23,6 +25,12 @@ public:
     // The file behind the store: $XDG_CONFIG_HOME/quillet-lite/settings.ini.
     static QString filePath();
 };
+
+// Who tells the user that the settings file could not be read in full and
+// was kept under another name: called once per such file, with the message.
+// Messages that come before a reporter is set wait for it; nullptr drops
+// the reporter.
+void setSettingsDamageReporter(std::function<void(const QString &message)> reporter);
 
 // The application title every caller passes as the application name.
 inline const QString &appTitle()

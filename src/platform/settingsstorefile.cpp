@@ -141,7 +141,7 @@ quint64 hashStoredKey(const char *begin, const char *end)
 
 } // namespace
 
-SettingsFile::SettingsFile(const QByteArray &bytes) : m_bytes(bytes)
+SettingsFile::SettingsFile(const QByteArray &bytes) : m_bytes(bytes), m_complete(bytes.isValidUtf8())
 {
     const char *const base = m_bytes.constData();
     const char *p = base;
@@ -172,8 +172,10 @@ SettingsFile::SettingsFile(const QByteArray &bytes) : m_bytes(bytes)
             continue;
         }
         const char *eq = static_cast<const char *>(std::memchr(line, '=', size_t(lineEnd - line)));
-        if (!current || !eq)
-            continue; // damaged line: skip it, keep the rest
+        if (!current || !eq) {
+            m_complete = false; // damaged line: skip it, keep the rest
+            continue;
+        }
         addKey(*current, line - base, eq - base, eq + 1 - base, lineEnd - base);
     }
 }
@@ -270,20 +272,8 @@ QByteArray SettingsFile::withValue(const QString &sectionName, const QString &ke
         out += '[';
         out.append(base + section.nameBegin, section.nameEnd - section.nameBegin);
         out += "]\n";
-        for (const Key &key : section.keys) {
-            // A key as first spelled; one that begins with a bracket is
-            // escaped again, so that no value can make its line a header.
-            if (base[key.keyBegin] == '[')
-                out += escape(decodeField(base + key.keyBegin, base + key.keyEnd), true).toUtf8();
-            else
-                out.append(base + key.keyBegin, key.keyEnd - key.keyBegin);
-            out += '=';
-            if (&key == targetKey)
-                out += newValue;
-            else
-                out.append(base + key.valueBegin, key.valueEnd - key.valueBegin);
-            out += '\n';
-        }
+        for (const Key &key : section.keys)
+            appendKey(out, key, &key == targetKey ? &newValue : nullptr);
         if (&section == target && !targetKey)
             out += escape(keyName, true).toUtf8() + '=' + newValue + '\n';
         out += '\n';
@@ -291,6 +281,38 @@ QByteArray SettingsFile::withValue(const QString &sectionName, const QString &ke
     if (!target) {
         out += '[' + escapeSection(sectionName).toUtf8() + "]\n";
         out += escape(keyName, true).toUtf8() + '=' + newValue + "\n\n";
+    }
+    return out;
+}
+
+void SettingsFile::appendKey(QByteArray &out, const Key &key, const QByteArray *newValue) const
+{
+    const char *const base = m_bytes.constData();
+    // A key as first spelled; one that begins with a bracket is escaped
+    // again, so that no value can make its line a header.
+    if (base[key.keyBegin] == '[')
+        out += escape(decodeField(base + key.keyBegin, base + key.keyEnd), true).toUtf8();
+    else
+        out.append(base + key.keyBegin, key.keyEnd - key.keyBegin);
+    out += '=';
+    if (newValue)
+        out += *newValue;
+    else
+        out.append(base + key.valueBegin, key.valueEnd - key.valueBegin);
+    out += '\n';
+}
+
+QByteArray SettingsFile::rewritten() const
+{
+    QByteArray out;
+    out.reserve(m_bytes.size());
+    for (const Section &section : m_sections) {
+        out += '[';
+        out.append(m_bytes.constData() + section.nameBegin, section.nameEnd - section.nameBegin);
+        out += "]\n";
+        for (const Key &key : section.keys)
+            appendKey(out, key, nullptr);
+        out += '\n';
     }
     return out;
 }

@@ -16,7 +16,8 @@ namespace platform {
 // '[', so any string survives; section names percent-escape what would
 // break their line. Names match without regard to case: a section or key
 // met again is the one met first, keeps that first spelling and takes the
-// last value. Lines that are none of these are skipped.
+// last value. Lines that are none of these are skipped (and the file is
+// then not complete).
 //
 // Indexing reads each line once and decodes nothing but section names, so
 // that a file of many keys costs little more than reading it; a value is
@@ -28,6 +29,11 @@ public:
     explicit SettingsFile(const QByteArray &bytes);
 
     const QByteArray &bytes() const { return m_bytes; }
+    // Whether every byte was understood: valid UTF-8, and every line a
+    // section, a key or blank, as the editor writes them.
+    bool complete() const { return m_complete; }
+    // What was understood, written as the editor writes it.
+    QByteArray rewritten() const;
 
     std::optional<QString> value(const QString &section, const QString &key) const;
 
@@ -54,10 +60,12 @@ private:
     const Key *findKey(const Section &section, const QString &foldedKey, quint64 hash) const;
     QString foldedKey(const Key &key) const;
     const Section *findSection(const QString &name) const;
+    void appendKey(QByteArray &out, const Key &key, const QByteArray *newValue) const;
 
     QByteArray m_bytes;
     std::vector<Section> m_sections;
     QHash<QString, qsizetype> m_sectionIndex; // by folded name
+    bool m_complete = true;
 };
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/singleinstance.h"
 
+#include "storage/fileprobe.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -8,9 +10,10 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,10 +49,53 @@ QString displayName()
     return QString();
 }
 
+// Any absolute name the system could hold, valid UTF-8 or not: the
+// running editor refuses a name it can't write back with a message of
+// its own.
 bool isPath(const QByteArray &bytes)
 {
-    return bytes.startsWith('/') && bytes.size() < kMaxMessage && !bytes.contains('\0')
-        && QFile::encodeName(QFile::decodeName(bytes)) == bytes;
+    return bytes.startsWith('/') && bytes.size() < kMaxMessage && !bytes.contains('\0');
+}
+
+// Whether path is a folder of this user's alone: a real folder (never
+// followed through a link), owned by this user. One of the user's own that
+// others may enter is made private, as Qt does with the runtime folder.
+bool isPrivateFolder(const QByteArray &path, bool make)
+{
+    if (make)
+        ::mkdir(path.constData(), 0700);
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    if (ok && (st.st_mode & 077) != 0)
+        ok = ::fchmod(fd, 0700) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The editor's folder in the user's runtime folder: $XDG_RUNTIME_DIR when
+// it is the user's own, else the private fallback Qt uses too,
+// <temp>/runtime-<user>. Empty when neither can be had safely.
+QString runtimeFolder()
+{
+    QStringList bases;
+    const QByteArray fromEnvironment = qgetenv("XDG_RUNTIME_DIR");
+    if (fromEnvironment.startsWith('/'))
+        bases << QFile::decodeName(fromEnvironment);
+    QString user = QString::number(::geteuid());
+    if (const passwd *entry = ::getpwuid(::geteuid()))
+        user = QFile::decodeName(entry->pw_name);
+    bases << QDir::tempPath() + QStringLiteral("/runtime-") + user;
+    for (int i = 0; i < bases.size(); ++i) {
+        const QByteArray base = QFile::encodeName(bases[i]);
+        const QByteArray folder = base + "/quillet-lite";
+        // Only the fallback is made: a runtime folder is the session's.
+        if (isPrivateFolder(base, i == bases.size() - 1) && isPrivateFolder(folder, true))
+            return QFile::decodeName(folder);
+    }
+    return QString();
 }
 
 void drop(QLocalSocket *socket)
@@ -85,17 +131,20 @@ QString SingleInstance::socketPath()
     // A socket's path has little room.
     if (name.size() > 40)
         name = QString::fromLatin1(QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1String("/quillet-lite/")
-        + name;
+    const QString folder = runtimeFolder();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + name;
 }
 
 bool SingleInstance::handOver(const QString &absolutePath)
 {
-    const QByteArray bytes = QFile::encodeName(absolutePath);
+    const QByteArray bytes = storage::encodeFileName(absolutePath);
     if (!isPath(bytes))
         return false;
+    const QString path = socketPath();
+    if (path.isEmpty())
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
+    socket.connectToServer(path);
     // Nobody listening (or a socket left by an editor that has gone).
     if (!socket.waitForConnected(kConnectMs))
         return false;
@@ -113,9 +162,8 @@ bool SingleInstance::handOver(const QString &absolutePath)
 bool SingleInstance::listen()
 {
     const QString path = socketPath();
-    const QString folder = QFileInfo(path).absolutePath();
-    QDir().mkpath(folder);
-    ::chmod(QFile::encodeName(folder).constData(), 0700);
+    if (path.isEmpty())
+        return false;
     {
         QLocalSocket probe;
         probe.connectToServer(path);
@@ -176,7 +224,7 @@ void SingleInstance::receive(QLocalSocket *socket)
     socket->readAll();
     socket->putChar(kAccepted);
     socket->disconnectFromServer();
-    const QString path = QFile::decodeName(bytes);
+    const QString path = storage::decodeFileName(bytes);
     // The start is answered before the file opens.
     QTimer::singleShot(0, this, [this, path] { Q_EMIT openRequested(path); });
 }

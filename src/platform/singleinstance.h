@@ -10,8 +10,11 @@ namespace platform {
 
 // One editor per user and display. A start with a file hands the file to
 // the editor already running there, through a socket in the user's
-// runtime folder that only the user can reach. What passes is one file's
-// absolute path, nothing else: a message that is not one is dropped.
+// runtime folder that only the user can reach (a folder that is not the
+// user's own, or a link, is never used). What passes is one file's
+// absolute path, nothing else: a message that is not one is dropped. Its
+// bytes need not be valid UTF-8: the name arrives as decodeFileName
+// (storage/fileprobe.h) gives it, and the editor refuses it.
 //
 // A message is the path's bytes and a NUL; the running editor answers a
 // path it takes with one byte, kAccepted, before it opens the file.
@@ -25,7 +28,8 @@ public:
     ~SingleInstance() override;
 
     // The running editor's socket for this user and display (needs the
-    // application object).
+    // application object); empty when the user has no private runtime
+    // folder.
     static QString socketPath();
 
     // Hands an absolute path to the running editor. True when it took it

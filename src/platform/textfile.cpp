@@ -176,12 +176,50 @@ void append1252(QByteArray &out, QStringView s)
     }
 }
 
+// UTF-16 is recognised by its byte order mark alone, and only in a file of
+// whole code units. Every unit is kept as it is, a lone surrogate too, so
+// that the file saves back byte for byte.
+bool isUtf16(const uchar *p, qsizetype n, bool *littleEndian)
+{
+    if (n < 2 || n % 2 != 0)
+        return false;
+    *littleEndian = p[0] == 0xFF && p[1] == 0xFE;
+    return *littleEndian || (p[0] == 0xFE && p[1] == 0xFF);
+}
+
+QString decodeUtf16(const uchar *p, qsizetype n, bool littleEndian)
+{
+    QString out(n / 2 - 1, Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 2, w = 0; i < n; i += 2, ++w)
+        d[w] = littleEndian ? char16_t(p[i] | p[i + 1] << 8) : char16_t(p[i] << 8 | p[i + 1]);
+    return out;
+}
+
+void appendUtf16(QByteArray &out, QStringView s, bool littleEndian)
+{
+    const qsizetype at = out.size();
+    out.resize(at + 2 * s.size());
+    char *d = out.data() + at;
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        *d++ = char(littleEndian ? u & 0xFF : u >> 8);
+        *d++ = char(littleEndian ? u >> 8 : u & 0xFF);
+    }
+}
+
 } // namespace
 
 QString decodeText(const QByteArray &bytes, TextFileFormat *format)
 {
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const qsizetype n = bytes.size();
+    bool littleEndian = false;
+    if (isUtf16(p, n, &littleEndian)) {
+        format->encoding = littleEndian ? TextFileFormat::Utf16LE : TextFileFormat::Utf16BE;
+        format->bom = true;
+        return decodeUtf16(p, n, littleEndian);
+    }
     const Survey s = survey(p, n);
     format->bom = false;
     if (s.invalid && !s.multiByte) {
@@ -196,7 +234,8 @@ QString decodeText(const QByteArray &bytes, TextFileFormat *format)
         format->bom = true;
         from = 3;
     }
-    if (!s.invalid)
+    // Qt's own decoder would drop a second mark; it is text.
+    if (!s.invalid && !(n - from >= 3 && p[from] == 0xEF && p[from + 1] == 0xBB && p[from + 2] == 0xBF))
         return QString::fromUtf8(bytes.constData() + from, n - from);
     return decodeUtf8Keeping(p + from, n - from);
 }
@@ -204,11 +243,18 @@ QString decodeText(const QByteArray &bytes, TextFileFormat *format)
 QByteArray encodeText(QStringView text, const TextFileFormat &format, const std::vector<quint8> *breaks)
 {
     const char *const breakBytes[3] = {"\n", "\r\n", "\r"};
+    const char16_t *const breakUnits[3] = {u"\n", u"\r\n", u"\r"};
     const int breakLens[3] = {1, 2, 1};
 
     QByteArray out;
     out.reserve(text.size() + text.size() / 16 + 8);
     const bool utf8 = format.encoding == TextFileFormat::Utf8;
+    const bool utf16 = format.encoding == TextFileFormat::Utf16LE || format.encoding == TextFileFormat::Utf16BE;
+    const bool littleEndian = format.encoding == TextFileFormat::Utf16LE;
+    if (utf16) {
+        out.reserve(2 * (text.size() + text.size() / 16 + 8));
+        appendUtf16(out, u"\uFEFF", littleEndian);
+    }
     if (utf8 && format.bom)
         out.append("\xEF\xBB\xBF");
     size_t breakNo = 0;
@@ -217,7 +263,9 @@ QByteArray encodeText(QStringView text, const TextFileFormat &format, const std:
     for (;;) {
         qsizetype at = text.indexOf(QLatin1Char('\n'), start);
         const qsizetype end = at < 0 ? n : at;
-        if (utf8)
+        if (utf16)
+            appendUtf16(out, text.mid(start, end - start), littleEndian);
+        else if (utf8)
             appendUtf8(out, text.mid(start, end - start));
         else
             append1252(out, text.mid(start, end - start));
@@ -227,7 +275,10 @@ QByteArray encodeText(QStringView text, const TextFileFormat &format, const std:
         if (breaks && breakNo < breaks->size())
             style = (*breaks)[breakNo];
         ++breakNo;
-        out.append(breakBytes[style], breakLens[style]);
+        if (utf16)
+            appendUtf16(out, QStringView(breakUnits[style], breakLens[style]), littleEndian);
+        else
+            out.append(breakBytes[style], breakLens[style]);
         start = at + 1;
     }
     return out;
@@ -235,7 +286,7 @@ QByteArray encodeText(QStringView text, const TextFileFormat &format, const std:
 
 bool canEncode(QStringView text, const TextFileFormat &format)
 {
-    if (format.encoding == TextFileFormat::Utf8)
+    if (format.encoding != TextFileFormat::Windows1252)
         return true;
     for (const QChar ch : text) {
         if (ch.unicode() >= 0x80 && rtf::windows1252Byte(ch.unicode()) < 0)
@@ -246,9 +297,9 @@ bool canEncode(QStringView text, const TextFileFormat &format)
 
 QString describeFormat(const TextFileFormat &format)
 {
-    QString s = format.encoding == TextFileFormat::Windows1252 ? QStringLiteral("Windows-1252")
-                                                               : QStringLiteral("UTF-8");
-    if (format.encoding == TextFileFormat::Utf8 && format.bom)
+    static const char *const encodings[4] = {"UTF-8", "Windows-1252", "UTF-16 LE", "UTF-16 BE"};
+    QString s = QString::fromLatin1(encodings[format.encoding]);
+    if (format.encoding != TextFileFormat::Windows1252 && format.bom)
         s += QStringLiteral(" with byte order mark");
     static const char *const names[3] = {"LF", "CR LF", "CR"};
     const QString usual = QString::fromLatin1(names[format.lineBreak]);

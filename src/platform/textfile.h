@@ -11,7 +11,7 @@ namespace platform {
 // same way: opening and saving an unedited file gives the same bytes.
 struct TextFileFormat
 {
-    enum Encoding : quint8 { Utf8, Windows1252 };
+    enum Encoding : quint8 { Utf8, Windows1252, Utf16LE, Utf16BE };
     enum Break : quint8 { LF, CRLF, CR };
 
     Encoding encoding = Utf8;
@@ -20,12 +20,14 @@ struct TextFileFormat
     bool mixedBreaks = false;
 };
 
-// Decodes a plain text file, leaving its line breaks as they are. UTF-8,
-// with any byte that is not part of a valid sequence kept as the lone
-// surrogate U+DC00 + byte; Windows-1252 (its five undefined bytes kept as
-// the control characters of the same value) for a file that has bytes
-// above 0x7F but no valid multi-byte UTF-8 sequence. Sets the encoding and
-// byte order mark of *format.
+// Decodes a plain text file, leaving its line breaks as they are. UTF-16
+// (little or big endian) for a file of whole code units that begins with
+// its byte order mark; else UTF-8, with any byte that is not part of a
+// valid sequence kept as the lone surrogate U+DC00 + byte, and a mark
+// after the first one kept as text (U+FEFF); Windows-1252 (its five
+// undefined bytes kept as the control characters of the same value) for a
+// file that has bytes above 0x7F but no valid multi-byte UTF-8 sequence.
+// Sets the encoding and byte order mark of *format.
 QString decodeText(const QByteArray &bytes, TextFileFormat *format);
 
 // Encodes text whose line breaks are '\n'. breaks, when given, holds the

@@ -9,15 +9,19 @@
 #include "platform/documentloader.h"
 #include "platform/richtextbox.h"
 #include "platform/settingsstore.h"
+#include "storage/fileprobe.h"
 
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using document::DocumentWindow;
 
@@ -156,28 +160,65 @@ private Q_SLOTS:
 
     void onlyRegularFilesAreRead()
     {
-        // A FIFO, a device or a folder opens the empty window at once,
-        // from the command line and from the dialog.
+        // A FIFO, a device or a folder is never opened and opens no
+        // window: a message says what it is, from the command line (and
+        // the socket, which opens the same way) and from the dialog.
         EditorFixture probe;
         const QString fifo = probe.scratch("pipe");
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         const QString folder = probe.scratch("folder");
         QVERIFY(QDir().mkpath(folder));
-        for (const QString &path : {fifo, QStringLiteral("/dev/zero"), folder}) {
-            QElapsedTimer t;
-            t.start();
-            EditorFixture f(path);
-            QVERIFY2(t.elapsed() < 2000, qPrintable(path));
-            QCOMPARE(captions(f.window()), QStringList{path});
-            QCOMPARE(f.activeText()->Text(), QString());
+        const QList<QPair<QString, QString>> cases{
+            {fifo, "a named pipe"}, {"/dev/zero", "a character device"}, {folder, "a folder"}};
+        for (const auto &[path, kind] : cases) {
+            EditorFixture f(path, [](ScriptedUi &ui) { ui.answer(platform::Answer::OK); });
+            QVERIFY2(captions(f.window()).isEmpty(), qPrintable(path));
+            QCOMPARE(f.ui.messages.size(), 1);
+            QVERIFY(f.ui.messages[0].text.contains(path) && f.ui.messages[0].text.contains(kind));
+            QCOMPARE(f.ui.unexpected, 0);
         }
         EditorFixture f;
         f.ui.chooseFile(fifo);
-        QElapsedTimer t;
-        t.start();
+        f.ui.answer(platform::Answer::OK);
         QVERIFY(f.trigger("mnuFileOpen"));
-        QVERIFY(t.elapsed() < 2000);
-        QCOMPARE(captions(f.window()), QStringList{QStringLiteral("Untitled 1")});
+        QVERIFY(captions(f.window()).isEmpty());
+        QVERIFY(f.ui.messages.value(0).text.contains(QLatin1String("a named pipe")));
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void namesThatAreNotUtf8AreRefused()
+    {
+        // The file is there under a name that is not valid UTF-8. The
+        // command line keeps the name's bytes; Qt's dialogs show U+FFFD for
+        // them. Each way it is refused: no window, and Save As never makes a
+        // second file beside it.
+        EditorFixture probe;
+        const QByteArray raw = QFile::encodeName(probe.scratch()) + "/caf\xe9.pl";
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0 && ::write(fd, "x\n", 2) == 2 && ::close(fd) == 0);
+        const QString kept = storage::decodeFileName(raw);
+        const QString shown = QFile::decodeName(raw);
+        const QString refusal = QStringLiteral("The name of this file is not valid UTF-8; rename it to open it here.");
+        for (const QString &name : {kept, shown}) {
+            EditorFixture f(name, [](ScriptedUi &ui) { ui.answer(platform::Answer::OK); });
+            QVERIFY(captions(f.window()).isEmpty());
+            QVERIFY(f.ui.messages.value(0).text.endsWith(refusal));
+        }
+        EditorFixture f;
+        f.ui.chooseFile(shown);
+        f.ui.answer(platform::Answer::OK);
+        QVERIFY(f.trigger("mnuFileOpen"));
+        QVERIFY(captions(f.window()).isEmpty());
+        f.newDocument(QStringLiteral("text"));
+        f.ui.chooseFile(shown);
+        f.ui.answer(platform::Answer::OK);
+        f.ui.cancelFile();
+        QVERIFY(f.trigger("mnuFileSaveAs"));
+        QCOMPARE(f.ui.messages.size(), 2);
+        QVERIFY(f.ui.messages[1].text.endsWith(refusal));
+        QVERIFY(!QFileInfo::exists(shown));
+        QCOMPARE(::access(raw.constData(), F_OK), 0);
+        QCOMPARE(f.ui.unexpected, 0);
     }
 
     void veryLargeFilesAskFirst()

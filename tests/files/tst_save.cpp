@@ -18,6 +18,9 @@
 #include <QMdiSubWindow>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 const QString kChanged = QStringLiteral("File - Changed");
@@ -392,6 +395,18 @@ private Q_SLOTS:
         QVERIFY(f.ui.messages.isEmpty());
         QCOMPARE(readBytes(path), QByteArray("edited mine\n"));
 
+        // As many bytes, and the old time put back: the change time tells.
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        writeBytes(path, "EDITED MINE\n");
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        f.ui.answer(platform::Answer::Cancel);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(readBytes(path), QByteArray("EDITED MINE\n"));
+        f.ui.clear();
+
         // Changed by another program: Cancel keeps its bytes and the marker.
         writeBytes(path, "theirs\n");
         doc->rtfText->setSelText(QStringLiteral("more "));
@@ -459,6 +474,32 @@ private Q_SLOTS:
         QCOMPARE(f.ui.messages.size(), 3);
         QVERIFY(f.ui.messages.last().text.contains(path));
         QVERIFY(doc->hasUnsavedEdits());
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    // A file swapped for a named pipe is never opened (nothing waits on
+    // it): the editor says it is no longer a regular file and keeps the
+    // text, which now counts as unsaved; saving refuses the pipe.
+    void fileSwappedForAPipeKeepsTheText()
+    {
+        EditorFixture f;
+        const QString path = f.scratch("x.pl");
+        writeBytes(path, "keep\n");
+        document::DocumentWindow *doc = openFile(f, path);
+        f.newDocument();
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        f.ui.answer(platform::Answer::OK);
+        f.window()->mdiArea()->setActiveSubWindow(doc->subWindow());
+        QCoreApplication::processEvents();
+        QCOMPARE(f.ui.messages.size(), 1);
+        QCOMPARE(f.ui.messages[0].text, path + QStringLiteral(" is no longer a regular file; it is now a named pipe "
+                                                              "(FIFO).\nThe editor keeps its text."));
+        QCOMPARE(doc->rtfText->Text(), QStringLiteral("keep\r\n"));
+        QVERIFY(doc->hasUnsavedEdits());
+        f.ui.answer(platform::Answer::OK);
+        QVERIFY(f.trigger("mnuFileSave"));
+        QVERIFY(f.ui.messages.last().text.contains(QLatin1String("named pipe")));
         QCOMPARE(f.ui.unexpected, 0);
     }
 
@@ -544,6 +585,9 @@ private Q_SLOTS:
         QTest::newRow("cr") << QByteArray("one\rtwo\r\rthree\r");
         QTest::newRow("mixed") << QByteArray("a\r\nb\nc\rd\r\n\ne");
         QTest::newRow("bom") << QByteArray("\xEF\xBB\xBF<b>bom</b>\r\n");
+        QTest::newRow("second bom") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx\n");
+        QTest::newRow("utf-16le") << QByteArray("\xFF\xFE<\0b\0>\0\xE9\0\r\0\n\0=\xD8\0\xDE", 16);
+        QTest::newRow("utf-16be") << QByteArray("\xFE\xFF\0h\0\n\0\n\xD8=", 10);
         QTest::newRow("no final break") << QByteArray("x\r\ny");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("tabs and nul-free controls") << QByteArray("\tindent\x0c\r\n\x01\x7f\r\n");

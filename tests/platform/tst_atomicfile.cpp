@@ -1,12 +1,14 @@
 // Saving never damages the file on disk: a full disk or a folder that
-// refuses new files leaves the old bytes; owner, group, mode and hard links
-// are kept; devices, pipes and sockets are refused; long names save.
+// refuses new files leaves the old bytes; owner, group, mode, ACL,
+// extended attributes and hard links are kept; devices, pipes and sockets
+// are refused; long names save.
 
 #include "platform/atomicfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +17,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -197,6 +200,41 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(path), QByteArray("print 2;\n"));
         QCOMPARE(statOf(path).st_mode & 07777, mode);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // A replace gives the new file the old one's ACL and extended
+    // attributes, and never a wider mode (the old mode's group bits are
+    // the ACL's mask, not what the group may do).
+    void aclAndAttributesAreKept()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.pl"));
+        const QByteArray name = QFile::encodeName(path);
+        put(path, "old\n");
+        QCOMPARE(::chmod(name.constData(), 0640), 0);
+        QProcess setfacl;
+        setfacl.start(QStringLiteral("setfacl"), {QStringLiteral("-m"), QStringLiteral("u:nobody:rw"), path});
+        if (!setfacl.waitForFinished() || setfacl.exitStatus() != QProcess::NormalExit || setfacl.exitCode() != 0)
+            QSKIP("setfacl is missing, or this file system has no ACLs");
+        if (::setxattr(name.constData(), "user.origin", "web", 3, 0) != 0)
+            QSKIP("this file system refuses user attributes");
+        auto acl = [&path] {
+            QProcess getfacl;
+            getfacl.start(QStringLiteral("getfacl"), {QStringLiteral("--omit-header"), path});
+            getfacl.waitForFinished();
+            return getfacl.readAllStandardOutput();
+        };
+        const QByteArray before = acl();
+        QVERIFY(before.contains("user:nobody:rw-") && before.contains("group::r--"));
+        QString error;
+        QVERIFY2(writeFileAtomically(path, "new\n", &error), qPrintable(error));
+        QCOMPARE(bytesOf(path), QByteArray("new\n"));
+        QCOMPARE(statOf(path).st_nlink, nlink_t(1)); // replaced, not written in place
+        QCOMPARE(acl(), before);
+        QCOMPARE(statOf(path).st_mode & 07777, mode_t(0660));
+        char value[8] = {};
+        QCOMPARE(::getxattr(name.constData(), "user.origin", value, sizeof value), ssize_t(3));
+        QCOMPARE(QByteArray(value), QByteArray("web"));
     }
 
     void onlyRegularFilesAreWritten()

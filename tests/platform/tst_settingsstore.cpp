@@ -125,6 +125,56 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "setto", "on"), QStringLiteral("off"));
     }
 
+    // Whatever the editor could have written is read, however large, and
+    // so is the file saved again as UTF-16 by another editor.
+    void everyReadableFileIsRead()
+    {
+        QByteArray big = "[Quillet Lite\\settings]\n";
+        while (big.size() < 18000000)
+            big += "recent " + QByteArray::number(big.size()) + "=/srv/www/cgi-bin/a-long-script-name.cgi\n";
+        writeFile(SettingsStore::filePath(), big + "setto=off\n");
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "setto", "on"), QStringLiteral("off"));
+
+        const QString utf16 = QStringLiteral("\uFEFF[Quillet Lite\\settings]\r\nql=off\r\n\u00e9t\u00e9=\u00e9\r\n");
+        writeFile(SettingsStore::filePath(), QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2));
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "ql", "on"), QStringLiteral("off"));
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "\u00c9T\u00c9", "-"), QStringLiteral("\u00e9"));
+        SettingsStore::Write("Quillet Lite", "settings", "var", "off");
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "ql", "on"), QStringLiteral("off"));
+        QCOMPARE(QFileInfo(SettingsStore::filePath()).dir().entryList(QDir::Files), QStringList{"settings.ini"});
+    }
+
+    // A file that can't be read in full is kept before anything is
+    // written, and the user is told once; what could be read is used.
+    void damagedFileIsKeptAndToldOnce_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("ql");
+        QTest::newRow("junk") << QByteArray("\xff\xfe\x00junk\x01", 8) << QStringLiteral("on");
+        QTest::newRow("one bad line") << QByteArray("[Quillet Lite\\settings]\nql=off\n\x01garbage\n")
+                                      << QStringLiteral("off");
+    }
+    void damagedFileIsKeptAndToldOnce()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, ql);
+        QStringList told;
+        platform::setSettingsDamageReporter([&told](const QString &message) { told << message; });
+        told.clear(); // what earlier tests' damaged files left waiting
+        writeFile(SettingsStore::filePath(), content);
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "ql", "on"), ql);
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "setto", "on"), QStringLiteral("on"));
+        SettingsStore::Write("Quillet Lite", "settings", "var", "off");
+        QCOMPARE(SettingsStore::Read("Quillet Lite", "settings", "ql", "on"), ql);
+        platform::setSettingsDamageReporter(nullptr);
+        const QDir folder = QFileInfo(SettingsStore::filePath()).dir();
+        const QStringList kept = folder.entryList({QStringLiteral("settings.ini.damaged-*")});
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(readFile(folder.filePath(kept[0])), content);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].contains(kept[0]), qPrintable(told[0]));
+    }
+
     void unreadableFileReadsAsEmpty()
     {
         QDir().mkpath(SettingsStore::filePath()); // a folder where the file should be

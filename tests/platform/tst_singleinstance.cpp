@@ -10,6 +10,7 @@
 #include "frame/mainwindow.h"
 #include "platform/richtextbox.h"
 #include "platform/singleinstance.h"
+#include "storage/fileprobe.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -25,7 +26,9 @@
 
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 namespace {
@@ -256,7 +259,6 @@ private Q_SLOTS:
             QByteArray("relative/file.pl\0", 17),
             QByteArray("open /tmp/x.pl\0", 15),
             QByteArray("/tmp/x.pl\0/tmp/y.pl\0", 20),
-            QByteArray("/tmp/\xff\xfe.pl\0", 11),
             QByteArray(5000, '/'),
             QByteArray("\0", 1),
             QByteArray("/tmp/no-end"),
@@ -268,6 +270,77 @@ private Q_SLOTS:
 
         QCOMPARE(answerTo(QByteArray("/tmp/a file.pl\0", 15)), QByteArray(1, platform::SingleInstance::kAccepted));
         QTRY_COMPARE(opened, QStringList{QStringLiteral("/tmp/a file.pl")});
+        // A name that is not valid UTF-8 arrives with its bytes, for the
+        // editor to refuse.
+        QCOMPARE(answerTo(QByteArray("/tmp/\xff\xfe.pl\0", 11)), QByteArray(1, platform::SingleInstance::kAccepted));
+        QTRY_COMPARE(opened.size(), 2);
+        QCOMPARE(storage::encodeFileName(opened[1]), QByteArray("/tmp/\xff\xfe.pl"));
+    }
+
+    void secondStartRefusesANameThatIsNotUtf8()
+    {
+        EditorFixture f;
+        platform::SingleInstance instance;
+        app::serveLaterStarts(instance, *f.window());
+        const QByteArray raw = QFile::encodeName(f.scratch()) + "/caf\xe9.pl";
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        // The shell hands the bytes over as they are.
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), f.scratch("home/config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), f.scratch("home/data"));
+        second.setProcessEnvironment(env);
+        second.setWorkingDirectory(f.scratch());
+        f.ui.answer(platform::Answer::OK);
+        second.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf 'caf\\351.pl')\""),
+                                                QCoreApplication::applicationDirPath() + QStringLiteral("/quilex")});
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE(f.ui.messages.size(), 1);
+        QVERIFY(f.ui.messages[0].text.endsWith(
+            QLatin1String("The name of this file is not valid UTF-8; rename it to open it here.")));
+        QCOMPARE(f.window()->documents().size(), 0);
+    }
+
+    // The runtime folder is used only when it is this user's own: one of
+    // another user's gives way to a private folder of this user's, and a
+    // link planted as the editor's folder there is never followed.
+    void runtimeFolderIsTheUsersOwn()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to give a folder to another user");
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        auto restore = qScopeGuard([&saved] { qputenv("XDG_RUNTIME_DIR", saved); });
+        QTemporaryDir foreign;
+        QCOMPARE(::chown(QFile::encodeName(foreign.path()).constData(), 65534, 65534), 0);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(foreign.path()));
+        auto privateFolderOf = [](const QString &socket) {
+            struct stat st {};
+            return !socket.isEmpty() && ::lstat(QFile::encodeName(QFileInfo(socket).path()).constData(), &st) == 0
+                && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700;
+        };
+        QString socket = platform::SingleInstance::socketPath();
+        QVERIFY2(!socket.startsWith(foreign.path()) && !socket.startsWith(QLatin1String("/quillet-lite")),
+                 qPrintable(socket));
+        QVERIFY(privateFolderOf(socket));
+
+        QTemporaryDir own, elsewhere;
+        QCOMPARE(::chmod(QFile::encodeName(elsewhere.path()).constData(), 0755), 0);
+        QCOMPARE(::symlink(QFile::encodeName(elsewhere.path()).constData(),
+                           QFile::encodeName(own.path() + QStringLiteral("/quillet-lite")).constData()),
+                 0);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(own.path()));
+        platform::SingleInstance instance;
+        instance.listen();
+        socket = platform::SingleInstance::socketPath();
+        QVERIFY2(!socket.startsWith(own.path()), qPrintable(socket));
+        QVERIFY(privateFolderOf(socket));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(elsewhere.path()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0755));
+        QVERIFY(QDir(elsewhere.path()).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
     }
 };
 

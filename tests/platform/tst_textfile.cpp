@@ -3,6 +3,7 @@
 
 #include "platform/atomicfile.h"
 #include "platform/documenttext.h"
+#include "platform/recoverylog.h"
 #include "platform/textfile.h"
 
 #include <QDir>
@@ -43,6 +44,14 @@ private Q_SLOTS:
         QTest::newRow("bom then a stray byte") << QByteArray("\xEF\xBB\xBF\xE9") << int(TextFileFormat::Utf8) << int(TextFileFormat::LF);
         QTest::newRow("utf8 with stray bytes") << QByteArray("pr\xC3\xA9" "fix \xFF\xE9 \xE2\x82 \xED\xA0\x80 \xF4\x90\x80\x80\n")
                                                << int(TextFileFormat::Utf8) << int(TextFileFormat::LF);
+        // A mark after the first is text, and stays.
+        QTest::newRow("second bom") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx\n") << int(TextFileFormat::Utf8) << int(TextFileFormat::LF);
+        QTest::newRow("utf-16le") << QByteArray("\xFF\xFEh\0\xE9\0\r\0\n\0=\xD8\0\xDE\x01\xDC\xFF\xFE\r\0\n\0", 22)
+                                  << int(TextFileFormat::Utf16LE) << int(TextFileFormat::CRLF);
+        QTest::newRow("utf-16be") << QByteArray("\xFE\xFF\0h\0\n\xD8=\xDE\0\0\n", 12) << int(TextFileFormat::Utf16BE)
+                                  << int(TextFileFormat::LF);
+        QTest::newRow("odd length after a utf-16 mark") << QByteArray("\xFF\xFEh") << int(TextFileFormat::Windows1252)
+                                                        << int(TextFileFormat::LF);
         QTest::newRow("noncharacters") << QByteArray("\xEF\xB7\x90\xEF\xB7\xAF\xEF\xBF\xBE\xEF\xBF\xBF\xE2\x80\xA8\xE2\x80\xA9")
                                        << int(TextFileFormat::Utf8) << int(TextFileFormat::LF);
     }
@@ -71,6 +80,25 @@ private Q_SLOTS:
         // and the text around it as UTF-8.
         const QString t = decodeText(QByteArray("caf\xC3\xA9\xFFok"), &format);
         QCOMPARE(t, QString::fromUtf8("caf\xC3\xA9") + QChar(0xDCFF) + QStringLiteral("ok"));
+        QCOMPARE(decodeText(QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx"), &format), QStringLiteral("\uFEFFx"));
+        QVERIFY(format.bom);
+        // UTF-16 decodes as characters, and an added one keeps it UTF-16.
+        QCOMPARE(decodeText(QByteArray("\xFF\xFEh\0\xE9\0", 6), &format), QStringLiteral("h\u00E9"));
+        QCOMPARE(encodeText(QStringLiteral("h\u00E9Q\n"), format), QByteArray("\xFF\xFEh\0\xE9\0Q\0\n\0", 10));
+    }
+
+    void journalKeepsEveryFormat()
+    {
+        for (const auto encoding : {TextFileFormat::Utf8, TextFileFormat::Windows1252, TextFileFormat::Utf16LE,
+                                    TextFileFormat::Utf16BE}) {
+            TextFileFormat format;
+            format.encoding = encoding;
+            format.bom = encoding != TextFileFormat::Windows1252;
+            QMap<QString, QString> fields;
+            putFormat(&fields, format);
+            QCOMPARE(int(formatOf(fields).encoding), int(encoding));
+            QCOMPARE(formatOf(fields).bom, format.bom);
+        }
     }
 
     void encodingsThatCantHoldACharacter()

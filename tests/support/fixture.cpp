@@ -93,6 +93,10 @@ void clearSettings()
 {
     isolateSettings();
     QFile::remove(platform::SettingsStore::filePath());
+    // Damaged files the store kept beside it.
+    QDir folder = QFileInfo(platform::SettingsStore::filePath()).dir();
+    for (const QString &kept : folder.entryList({QStringLiteral("settings.ini.damaged-*")}, QDir::Files))
+        folder.remove(kept);
 }
 
 EditorFixture::EditorFixture(const QString &commandLine, const std::function<void(ScriptedUi &)> &script)
