@@ -1,8 +1,11 @@
-// Feeds arbitrary bytes to the RTF reader. Beyond not crashing, hanging or
-// leaking, every input must satisfy what the editor relies on: no character
-// QTextDocument treats as structure comes out of the reader, the text never
-// grows beyond the input, and writing the result and reading it back gives
-// the same text with the same formatting.
+// Feeds arbitrary bytes to the RTF reader, keeping all it can't show as the
+// notes do. Beyond not crashing, hanging or leaking, every input must
+// satisfy what the editor relies on: no character QTextDocument treats as
+// structure comes out of the reader (an object replacement character only
+// as the anchor of something kept), the text never grows beyond the input,
+// what the writer writes is one whole document, and reading it back gives
+// the same text with the same formatting and the same kept source.
+#include "platform/rtfkept.h"
 #include "platform/rtfreader.h"
 #include "platform/rtfwriter.h"
 
@@ -28,6 +31,7 @@ void fail(const char *what)
 struct Run
 {
     QString text;
+    QVariant kept; // an anchor's source
     QString family;
     qreal points;
     int weight;
@@ -36,7 +40,7 @@ struct Run
 
     bool operator==(const Run &o) const
     {
-        return text == o.text && family == o.family && points == o.points && weight == o.weight
+        return text == o.text && kept == o.kept && family == o.family && points == o.points && weight == o.weight
             && italic == o.italic && underline == o.underline && strike == o.strike
             && foreground == o.foreground && background == o.background;
     }
@@ -46,14 +50,15 @@ struct Run
 // entry per character so that how Qt splits fragments does not matter.
 QList<Run> describe(const QTextDocument &doc)
 {
-    QList<Run> out;
+    QList<Run> out, headerGroups;
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
         if (block != doc.begin())
-            out.append(Run{QStringLiteral("\n"), {}, 0, 0, false, false, false, {}, {}});
+            out.append(Run{QStringLiteral("\n"), {}, {}, 0, 0, false, false, false, {}, {}});
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat f = it.fragment().charFormat();
             const QStringList families = f.fontFamilies().toStringList();
             Run run{{},
+                    {},
                     families.isEmpty() ? doc.defaultFont().family() : families.first(),
                     f.fontPointSize() > 0 ? f.fontPointSize() : doc.defaultFont().pointSizeF(),
                     f.fontWeight(),
@@ -62,13 +67,19 @@ QList<Run> describe(const QTextDocument &doc)
                     f.fontStrikeOut(),
                     f.foreground().style() == Qt::NoBrush ? QString() : f.foreground().color().name(),
                     f.background().style() == Qt::NoBrush ? QString() : f.background().color().name()};
+            // The header's groups are written in the header, wherever they were.
+            const bool header = f.intProperty(rtf::KeptKind) == int(rtf::Kept::HeaderGroup);
             for (const QChar ch : it.fragment().text()) {
                 run.text = QString(ch);
-                out.append(run);
+                run.kept = ch == QChar(rtf::kAnchor) ? f.property(rtf::KeptSource) : QVariant();
+                if (header && ch == QChar(rtf::kAnchor))
+                    headerGroups.append(Run{run.text, run.kept, {}, 0, 0, false, false, false, {}, {}});
+                else
+                    out.append(run);
             }
         }
     }
-    return out;
+    return out + headerGroups;
 }
 
 } // namespace
@@ -86,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QTextDocument doc;
     QTextCursor cursor(&doc);
-    const bool isRtf = rtf::insert(cursor, input);
+    const bool isRtf = rtf::insert(cursor, input, rtf::Keep::GroupsAndHeader);
     if (isRtf != rtf::isRtf(input))
         fail("insert() and isRtf() disagree");
     if (!isRtf)
@@ -94,21 +105,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     qsizetype characters = 0;
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
-        const QString text = block.text();
-        characters += text.size() + 1;
-        for (const QChar ch : text) {
-            const char16_t c = ch.unicode();
-            if (c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC || c == '\r'
-                || c == '\n')
-                fail("structural character in the text");
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QString text = it.fragment().text();
+            const bool anchors = rtf::isAnchor(it.fragment().charFormat());
+            characters += text.size();
+            for (const QChar ch : text) {
+                const char16_t c = ch.unicode();
+                if (c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || (c == 0xFFFC && !anchors)
+                    || c == '\r' || c == '\n')
+                    fail("structural character in the text");
+            }
         }
+        ++characters;
     }
     if (characters > qsizetype(size) + 1)
         fail("more text than input");
 
+    const QByteArray written = rtf::write(doc);
+    if (!rtf::isCompleteDocument(written))
+        fail("the writer wrote no whole document");
     QTextDocument back;
     QTextCursor backCursor(&back);
-    rtf::insert(backCursor, rtf::write(doc));
+    rtf::insert(backCursor, written, rtf::Keep::GroupsAndHeader);
     QList<Run> before = describe(doc);
     QList<Run> after = describe(back);
     // The reader applies at most 64 font families per insertion, so a
@@ -122,7 +140,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (Run &run : after)
             run.family.clear();
     }
-    if (!(before == after))
+    if (!(before == after)) {
+        qsizetype at = 0;
+        while (at < before.size() && at < after.size() && before.at(at) == after.at(at))
+            ++at;
+        auto show = [](const QList<Run> &runs, qsizetype at) {
+            if (at >= runs.size())
+                return QByteArray("(end)");
+            const Run &r = runs.at(at);
+            return (r.text.toUtf8().toHex() + ' ' + r.kept.toByteArray().left(60) + ' ' + r.family.toUtf8() + ' '
+                    + QByteArray::number(r.points) + ' ' + QByteArray::number(r.weight) + ' '
+                    + QByteArray::number(r.italic) + QByteArray::number(r.underline) + QByteArray::number(r.strike)
+                    + ' ' + r.foreground.toUtf8() + ' ' + r.background.toUtf8());
+        };
+        std::fprintf(stderr, "at %lld of %lld/%lld:\n  %s\n  %s\n", qlonglong(at), qlonglong(before.size()),
+                     qlonglong(after.size()), show(before, at).constData(), show(after, at).constData());
         fail("writing and reading back changed the document");
+    }
     return 0;
 }

@@ -45,7 +45,7 @@ LoadedText DocumentFile::read(const QString &path, QWidget *parent)
     throw ControlError(result.errorNumber, result.error);
 }
 
-std::vector<int> DocumentFile::fill(QTextDocument *doc, const LoadedText &loaded)
+std::vector<int> DocumentFile::fill(QTextDocument *doc, const LoadedText &loaded, bool keepUnshown)
 {
     QTextCursor c(doc);
     c.beginEditBlock();
@@ -57,7 +57,7 @@ std::vector<int> DocumentFile::fill(QTextDocument *doc, const LoadedText &loaded
     m_richText = loaded.isRichText;
     if (loaded.isRichText) {
         m_format = TextFileFormat();
-        rtf::insert(c, loaded.bytes);
+        rtf::insert(c, loaded.bytes, keepUnshown ? rtf::Keep::GroupsAndHeader : rtf::Keep::TextOnly);
         const QString raw = doc->toRawText();
         for (qsizetype i = 0; i < raw.size(); ++i) {
             if (raw.at(i) == QChar::ParagraphSeparator || raw.at(i) == QChar::LineSeparator)

@@ -28,8 +28,9 @@ public:
     static LoadedText read(const QString &path, QWidget *parent);
 
     // Replaces the document's content with the file's (with undo off);
-    // returns where its line breaks are.
-    std::vector<int> fill(QTextDocument *document, const LoadedText &loaded);
+    // returns where its line breaks are. Rich text keeps what can't be
+    // shown for writing back when asked to (rtfkept.h).
+    std::vector<int> fill(QTextDocument *document, const LoadedText &loaded, bool keepUnshown = false);
 
     // The text (from positions) in the encoding and line breaks it was
     // loaded with.

@@ -1,6 +1,7 @@
 #include "platform/documenttext.h"
 
 #include "platform/linebreaks.h"
+#include "platform/rtfkept.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -105,6 +106,7 @@ QTextCharFormat withoutOwnProperties(QTextCharFormat format)
     format.clearProperty(StandsFor);
     format.clearProperty(SoftBreak);
     format.clearProperty(BreakStyle);
+    rtf::clearKept(format);
     return format;
 }
 
@@ -133,9 +135,34 @@ QString crlfText(const DocumentForm &form)
     return out;
 }
 
+QTextCharFormat insertionFormat(const QTextCursor &cursor)
+{
+    // Text is never an object.
+    auto textFormat = [](const QTextCharFormat &format) {
+        QTextCharFormat f = withoutOwnProperties(format);
+        f.clearProperty(QTextFormat::ObjectType);
+        return f;
+    };
+    const QTextCharFormat format = cursor.charFormat();
+    if (!rtf::isAnchor(format))
+        return textFormat(format);
+    const QTextBlock block = cursor.block();
+    const QString text = block.text();
+    const int at = cursor.position() - block.position();
+    for (int i = at - 1; i >= 0; --i) {
+        if (text.at(i) != QChar(rtf::kAnchor))
+            return textFormat(formatAt(cursor.document(), block.position() + i));
+    }
+    for (int i = at; i < text.size(); ++i) {
+        if (text.at(i) != QChar(rtf::kAnchor))
+            return textFormat(formatAt(cursor.document(), block.position() + i));
+    }
+    return textFormat(format);
+}
+
 int insertDocumentForm(QTextCursor &cursor, const DocumentForm &form)
 {
-    return insertDocumentForm(cursor, form, withoutOwnProperties(cursor.charFormat()));
+    return insertDocumentForm(cursor, form, insertionFormat(cursor));
 }
 
 int insertDocumentForm(QTextCursor &cursor, const DocumentForm &form, const QTextCharFormat &base)

@@ -111,5 +111,9 @@ void joinPiecesAndPages(QTextDocument *copy, int from, const std::vector<int> &s
 QTextCharFormat formatAt(const QTextDocument *document, int pos);
 // The format the control's own properties removed from.
 QTextCharFormat withoutOwnProperties(QTextCharFormat format);
+// The format text inserted at the cursor takes: that of the character
+// before it, as ever, but past the anchors of kept rich text, which show
+// nothing; without the control's own properties.
+QTextCharFormat insertionFormat(const QTextCursor &cursor);
 
 } // namespace platform

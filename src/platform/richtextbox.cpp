@@ -4,6 +4,7 @@
 #include "platform/errors.h"
 #include "platform/linebreaks.h"
 #include "platform/richtextaccessible.h"
+#include "platform/richtextkept.h"
 #include "platform/rtfreader.h"
 #include "platform/twips.h"
 
@@ -217,17 +218,35 @@ void RichTextBox::setSelText(const QString &text)
 
 void RichTextBox::setSelRTF(const QString &source)
 {
-    applyPendingColours();
-    QTextCursor c = textCursor();
     const QByteArray bytes = rtfSourceBytes(source);
     if (rtf::isRtf(bytes)) {
-        m_file.setRichText(true);
+        insertRichText(bytes);
+        return;
+    }
+    applyPendingColours();
+    QTextCursor c = textCursor();
+    insertText(c, source, nullptr);
+    setTextCursor(c);
+}
+
+void RichTextBox::setKeepsFormatting(bool keep)
+{
+    if (keep && !m_keepsFormatting)
+        showKeptObjects(document());
+    m_keepsFormatting = keep;
+}
+
+void RichTextBox::insertRichText(const QByteArray &source)
+{
+    applyPendingColours();
+    QTextCursor c = textCursor();
+    m_file.setRichText(true);
+    {
         Nesting::Scope own(m_ownFormatting);
         c.beginEditBlock();
-        rtf::insert(c, bytes);
+        // A document's header is the notes' own: pasted text brings none.
+        rtf::insert(c, source, m_keepsFormatting ? rtf::Keep::Groups : rtf::Keep::TextOnly);
         c.endEditBlock();
-    } else {
-        insertText(c, source, nullptr);
     }
     setTextCursor(c);
 }

@@ -64,6 +64,15 @@ public:
     // Rich-text source is inserted with its formatting, other text as text.
     void setSelRTF(const QString &source);
 
+    // Whether the control holds formatted notes rather than a text file:
+    // then formatting pasted from the clipboard (rich text or a page's) is
+    // kept, copies carry rich text too, and what it can't show of rich
+    // text it reads (pictures, fields, tables, hidden text) is carried along
+    // unchanged for SaveFile to write back; pictures and objects show as
+    // boxes.
+    bool keepsFormatting() const { return m_keepsFormatting; }
+    void setKeepsFormatting(bool keep);
+
     quint32 SelColor() const; // 0xBBGGRR
     void setSelColor(quint32 bgr);
     double SelFontSize() const;
@@ -173,6 +182,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     QMimeData *createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -196,6 +206,8 @@ private:
     void rememberUndoSteps();
     // Puts text (line breaks CR LF, LF or CR) in place of the selection.
     void insertText(QTextCursor &cursor, const QString &text, const QTextCharFormat *base);
+    // Puts rich-text source in place of the selection.
+    void insertRichText(const QByteArray &source);
     void changeFormat(const QTextCharFormat &format);
     qreal wrapWidth() const;
 
@@ -206,6 +218,7 @@ private:
     DocumentFile m_file;
     LinePieces m_pieces;
     bool m_loadedRichText = false;
+    bool m_keepsFormatting = false;
     quint64 m_loadedHash = 0;
 
     // Edits of our own that change formats only, or that bring their own

@@ -59,7 +59,7 @@ void RichTextBox::LoadFile(const QString &path)
     std::vector<int> hard, soft;
     {
         Nesting::Scope loading(m_loading);
-        hard = m_file.fill(doc, loaded);
+        hard = m_file.fill(doc, loaded, m_keepsFormatting);
         if (counting.valid())
             m_lines.adopt(counting.get(), width);
         if (!loaded.isRichText) {

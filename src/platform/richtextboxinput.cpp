@@ -3,16 +3,37 @@
 #include "platform/richtextbox.h"
 
 #include "platform/documenttext.h"
+#include "platform/rtfkept.h"
+#include "platform/rtfreader.h"
+#include "platform/rtfwriter.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
+#include <QTextDocument>
 
 namespace platform {
 
 namespace {
+
+// Rich-text source of what the clipboard holds: its own, or a page's
+// formatting as the writer writes it; empty when it holds neither.
+QByteArray clipboardRichText(const QMimeData *source, const QFont &font)
+{
+    for (const char *type : {"text/rtf", "application/rtf", "text/richtext"}) {
+        const QByteArray data = source->data(QLatin1String(type));
+        if (rtf::isRtf(data))
+            return data;
+    }
+    if (!source->hasHtml())
+        return QByteArray();
+    QTextDocument page;
+    page.setDefaultFont(font);
+    page.setHtml(source->html());
+    return rtf::write(page);
+}
 
 int shiftState(Qt::KeyboardModifiers m)
 {
@@ -71,7 +92,7 @@ void RichTextBox::keyPressEvent(QKeyEvent *event)
     } else {
         if (overwriteMode() && !c.hasSelection() && !c.atBlockEnd())
             c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-        c.insertText(typed);
+        c.insertText(typed, insertionFormat(c));
     }
     c.endEditBlock();
     setTextCursor(c);
@@ -128,15 +149,43 @@ QMimeData *RichTextBox::createMimeDataFromSelection() const
     auto *data = new QMimeData;
     QString text = SelText();
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (m_keepsFormatting) {
+        // Notes: the text without anchors, and the rich text with them.
+        text.remove(QChar(rtf::kAnchor));
+        const QTextCursor c = textCursor();
+        if (c.hasSelection()) {
+            auto *self = const_cast<RichTextBox *>(this);
+            data->setData(QStringLiteral("text/rtf"),
+                          rtf::write(*self->formattedCopy(c.selectionStart(), c.selectionEnd())));
+        }
+    }
     data->setText(text);
     return data;
 }
 
+bool RichTextBox::canInsertFromMimeData(const QMimeData *source) const
+{
+    if (m_keepsFormatting && source
+        && (source->hasHtml() || source->hasFormat(QStringLiteral("text/rtf"))
+            || source->hasFormat(QStringLiteral("application/rtf"))))
+        return true;
+    return QPlainTextEdit::canInsertFromMimeData(source);
+}
+
 void RichTextBox::insertFromMimeData(const QMimeData *source)
 {
-    if (!source || !source->hasText() || isReadOnly())
+    if (!source || isReadOnly())
         return;
-    setSelText(source->text());
+    // Notes keep pasted formatting; a text file takes the text.
+    const QByteArray rich = m_keepsFormatting ? clipboardRichText(source, document()->defaultFont()) : QByteArray();
+    if (!rich.isEmpty())
+        insertRichText(rich);
+    else if (m_keepsFormatting && source->hasText())
+        setSelRTF(source->text());
+    else if (source->hasText())
+        setSelText(source->text());
+    else
+        return;
     ensureCursorVisible();
 }
 

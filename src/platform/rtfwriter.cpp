@@ -1,6 +1,11 @@
+// The rich-text writer: the document as RTF, with what the reader kept of
+// the source it came from put back (rtfkept.h). Written by hand: Qt writes
+// no RTF.
+
 #include "platform/rtfwriter.h"
 
 #include "platform/rtfcodepages.h"
+#include "platform/rtfkept.h"
 
 #include <QBrush>
 #include <QColor>
@@ -12,6 +17,7 @@
 #include <QTextCharFormat>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QVariant>
 
 #include <algorithm>
 #include <charconv>
@@ -23,6 +29,49 @@ namespace {
 
 constexpr int kMinHalfPoints = 2;
 constexpr int kMaxHalfPoints = 3276;
+
+// Whether source holds a \uN word.
+bool hasUnicodeWord(const QByteArray &source)
+{
+    for (qsizetype at = source.indexOf("\\u"); at >= 0; at = source.indexOf("\\u", at + 2)) {
+        const char next = at + 2 < source.size() ? source.at(at + 2) : ' ';
+        if ((next >= '0' && next <= '9') || next == '-')
+            return true;
+    }
+    return false;
+}
+
+// Whether a group holds a font or colour table: one kept from an embedded
+// document is written a group deeper, where no reader takes it for the
+// document's own.
+bool holdsTable(const QByteArray &group)
+{
+    for (const char *word : {"\\fonttbl", "\\colortbl"}) {
+        const QByteArray name(word);
+        for (qsizetype at = group.indexOf(name); at >= 0; at = group.indexOf(name, at + 1)) {
+            const qsizetype end = at + name.size();
+            const char next = end < group.size() ? group.at(end) : ' ';
+            if (!((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Whether source ends with a control word, whose delimiter is yet to come.
+bool endsWithWord(const QByteArray &source)
+{
+    auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    qsizetype i = source.size();
+    while (i > 0 && source.at(i - 1) >= '0' && source.at(i - 1) <= '9')
+        --i;
+    if (i > 0 && source.at(i - 1) == '-')
+        --i;
+    const qsizetype lettersEnd = i;
+    while (i > 0 && letter(source.at(i - 1)))
+        --i;
+    return i < lettersEnd && i > 0 && source.at(i - 1) == '\\';
+}
 
 // What a run of text looks like in the words we write.
 struct Style
@@ -69,6 +118,13 @@ private:
     void writeText(const QString &text, bool fontName = false);
     void writeHex(uchar byte);
 
+    void writeFragment(const QTextFragment &fragment);
+    void writeBreak(const QTextCharFormat &separator);
+    QVariantList fieldsOf(const QTextCharFormat &format);
+    void enterFields(const QVariantList &fields);
+    void writeKept(const QTextCharFormat &format, const QTextFragment &fragment);
+    QByteArray keptGroup(const QTextCharFormat &format) const;
+
     const QTextDocument &m_document;
     const QFont m_defaultFont;
     QStringList m_fonts;
@@ -81,6 +137,19 @@ private:
     Style m_current;
     bool m_fontKnown = false; // the first run always names its font and size
     bool m_needSpace = false; // the last thing written was a control word
+
+    // The fields the text being written is in, outermost first, each with
+    // the style that was current when it opened.
+    struct OpenField
+    {
+        QVariant key; // as in FieldChain
+        Style outside;
+        bool fontKnown;
+    };
+    std::vector<OpenField> m_fields;
+    QHash<QString, QVariantList> m_links; // the fields made for links, by address
+    QByteArray m_header; // the header's kept groups
+    bool m_afterRowWords = false; // the last thing written was a row's words
 };
 
 Style Writer::styleOf(const QTextFragment &fragment)
@@ -240,29 +309,216 @@ void Writer::writeText(const QString &text, bool fontName)
     }
 }
 
+// A link of the document's own (pasted from a page) is written as the
+// field a rich-edit control makes of one; a kept field as it was read.
+QVariantList Writer::fieldsOf(const QTextCharFormat &format)
+{
+    if (format.hasProperty(FieldChain)) {
+        QVariantList fields = format.property(FieldChain).toList();
+        fields.removeIf([](const QVariant &field) {
+            return !isFieldStart(field.toList().value(1).toByteArray());
+        });
+        return fields;
+    }
+    if (!format.isAnchor() || format.anchorHref().isEmpty())
+        return {};
+    const QString href = format.anchorHref();
+    const auto known = m_links.constFind(href);
+    if (known != m_links.constEnd())
+        return known.value();
+    QByteArray start = "{\\field{\\*\\fldinst{HYPERLINK \"";
+    for (const char byte : href.toUtf8()) {
+        const uchar c = uchar(byte);
+        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\' || c == '{' || c == '}') {
+            static const char hex[] = "0123456789ABCDEF";
+            start.append('%').append(hex[c >> 4]).append(hex[c & 15]);
+        } else {
+            start.append(char(c));
+        }
+    }
+    start.append("\"}}");
+    const QVariantList fields{QVariant(QVariantList{0, start})};
+    m_links.insert(href, fields);
+    return fields;
+}
+
+// Closes the fields the text is no longer in and opens those it is now in.
+// A result begins with \plain: whatever the field's own words set, its
+// text's style is then written in full.
+void Writer::enterFields(const QVariantList &fields)
+{
+    size_t same = 0;
+    while (same < m_fields.size() && same < size_t(fields.size()) && m_fields[same].key == fields.at(qsizetype(same)))
+        ++same;
+    while (m_fields.size() > same) {
+        m_out.append("}}");
+        m_needSpace = false;
+        m_current = m_fields.back().outside;
+        m_fontKnown = m_fields.back().fontKnown;
+        m_fields.pop_back();
+    }
+    for (qsizetype i = qsizetype(same); i < fields.size(); ++i) {
+        m_fields.push_back(OpenField{fields.at(i), m_current, m_fontKnown});
+        m_out.append(fields.at(i).toList().value(1).toByteArray());
+        m_out.append("{\\fldrslt");
+        word("plain");
+        m_current = Style();
+        m_fontKnown = false;
+    }
+}
+
+QByteArray Writer::keptGroup(const QTextCharFormat &format) const
+{
+    const QByteArray group = format.property(KeptSource).toByteArray();
+    if (!isWholeGroup(group))
+        return QByteArray();
+    // Read where \ucN was not 1: the fallbacks of the group's \uN count on it.
+    if (format.hasProperty(KeptUnicodeSkip) && hasUnicodeWord(group)) {
+        const int skip = std::clamp(format.intProperty(KeptUnicodeSkip), 0, 0xFFFF);
+        if (skip != 1)
+            return "{\\uc" + QByteArray::number(skip) + ' ' + group + '}';
+    }
+    return group;
+}
+
+void Writer::writeKept(const QTextCharFormat &format, const QTextFragment &fragment)
+{
+    const Kept kind = Kept(format.intProperty(KeptKind));
+    if (kind != Kept::RowWords && kind != Kept::HeaderGroup)
+        m_afterRowWords = false;
+    switch (kind) {
+    case Kept::Group: {
+        const QByteArray group = keptGroup(format);
+        if (group.isEmpty())
+            return;
+        switchTo(styleOf(fragment)); // the group's text, if any, has the style around it
+        if (holdsTable(group))
+            m_out.append('{').append(group).append('}');
+        else
+            m_out.append(group);
+        m_needSpace = false;
+        return;
+    }
+    case Kept::HeaderGroup: {
+        // As it was: the header takes no group around it.
+        const QByteArray group = format.property(KeptSource).toByteArray();
+        if (isWholeGroup(group))
+            m_header.append(group);
+        return;
+    }
+    case Kept::HiddenText: {
+        switchTo(styleOf(fragment));
+        m_out.append('{');
+        word("v");
+        const QStringList paragraphs = format.property(KeptSource).toString().split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+            if (i > 0)
+                word("par");
+            writeText(paragraphs.at(i));
+        }
+        m_out.append('}');
+        m_needSpace = false;
+        return;
+    }
+    case Kept::RowWords: {
+        const QByteArray words = format.property(KeptSource).toByteArray();
+        if (!isRowWords(words))
+            return;
+        switchTo(styleOf(fragment));
+        // Two rows' words read as one unless something ends the first.
+        if (m_afterRowWords)
+            m_out.append("{}");
+        m_out.append(words);
+        m_afterRowWords = true;
+        m_needSpace = endsWithWord(words); // its delimiter must come before any text
+        return;
+    }
+    case Kept::CellEnd:
+    case Kept::NestedCellEnd:
+        switchTo(styleOf(fragment));
+        word(kind == Kept::CellEnd ? "cell" : "nestcell");
+        return;
+    }
+}
+
+void Writer::writeFragment(const QTextFragment &fragment)
+{
+    const QTextCharFormat format = fragment.charFormat();
+    enterFields(fieldsOf(format));
+    const QString text = fragment.text();
+    const bool anchors = isAnchor(format);
+    const int mark = format.intProperty(TableMark);
+    if (!anchors && mark != int(Table::CellEnd) && mark != int(Table::NestedCellEnd)) {
+        switchTo(styleOf(fragment));
+        writeText(text);
+        m_afterRowWords = false;
+        return;
+    }
+    // Anchors put back what they keep; tabs that end cells are cell ends.
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const bool special = i < text.size()
+            && (anchors ? text.at(i) == QChar(kAnchor) : text.at(i) == QLatin1Char('\t'));
+        if (!special && i < text.size())
+            continue;
+        if (i > from) {
+            switchTo(styleOf(fragment));
+            writeText(text.mid(from, i - from));
+            m_afterRowWords = false;
+        }
+        if (special) {
+            if (anchors) {
+                writeKept(format, fragment);
+            } else {
+                switchTo(styleOf(fragment));
+                word(mark == int(Table::NestedCellEnd) ? "nestcell" : "cell");
+                m_afterRowWords = false;
+            }
+        }
+        from = i + 1;
+    }
+}
+
+// The break before a paragraph, from the format of its separator.
+void Writer::writeBreak(const QTextCharFormat &separator)
+{
+    m_afterRowWords = false;
+    enterFields(fieldsOf(separator));
+    switch (Table(separator.intProperty(TableMark))) {
+    case Table::RowEnd:
+        // The paragraphs after a table are not in it.
+        word("row");
+        word("pard");
+        break;
+    case Table::NestedRowEnd:
+        word("nestrow");
+        break;
+    default:
+        word("par");
+        break;
+    }
+    m_out.append("\r\n");
+    m_needSpace = false;
+}
+
 QByteArray Writer::run()
 {
     // The body first: it decides which fonts and colours the tables list.
     QByteArray body;
     m_out.reserve(m_document.characterCount() * 2 + 256);
-    bool firstBlock = true;
     for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
-        if (!firstBlock) {
-            m_out.append("\\par\r\n");
-            m_needSpace = false;
-        }
-        firstBlock = false;
+        if (block != m_document.begin())
+            writeBreak(block.charFormat()); // a block's format is that of the break before it
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            if (!fragment.isValid())
-                continue;
-            switchTo(styleOf(fragment));
-            writeText(fragment.text());
+            if (fragment.isValid())
+                writeFragment(fragment);
         }
     }
+    enterFields({});
     body.swap(m_out);
 
-    m_out.reserve(body.size() + 512);
+    m_out.reserve(body.size() + m_header.size() + 512);
     m_out.append("{\\rtf1\\ansi\\ansicpg1252\\deff0\\nouicompat{\\fonttbl");
     for (int i = 0; i < m_fonts.size(); ++i) {
         m_out.append('{');
@@ -282,6 +538,10 @@ QByteArray Writer::run()
             m_out.append(';');
         }
         m_out.append("}\r\n");
+    }
+    if (!m_header.isEmpty()) {
+        m_out.append(m_header);
+        m_out.append("\r\n");
     }
     m_out.append("{\\*\\generator Quillet Lite;}\\viewkind4\\uc1\\pard");
     m_out.append(body);

@@ -108,6 +108,7 @@ SideWindow::SideWindow(Kind kind, QWidget *owner)
 
     m_text = new platform::RichTextBox(this);
     m_text->setObjectName(QString::fromLatin1(d.control));
+    m_text->setKeepsFormatting(true);
     m_text->setAccessibleName(QString::fromLatin1(d.accessibleName));
 
     // Design-time geometry; the stored values replace it one by one.
@@ -238,7 +239,9 @@ void SideWindow::closeEvent(QCloseEvent *event)
 bool SideWindow::saveNotes()
 {
     QTextDocument *doc = m_text->document();
-    if (m_keepUnreadFile && !doc->isModified())
+    // Unchanged notes leave their file exactly as it is (it may hold what
+    // the pane can't show); only a first close with no file writes one.
+    if (!doc->isModified() && (m_loadedBytes || m_keepUnreadFile))
         return true;
     const QString path = contentFile();
     const QString shownPath = QDir::toNativeSeparators(path);

@@ -1,3 +1,4 @@
+#include "platform/rtfkept.h"
 #include "platform/rtfreader.h"
 #include "platform/rtfwriter.h"
 
@@ -19,22 +20,41 @@
 
 namespace {
 
-std::unique_ptr<QTextDocument> read(const QByteArray &rtf)
+std::unique_ptr<QTextDocument> read(const QByteArray &rtf, rtf::Keep keep = rtf::Keep::TextOnly)
 {
     auto doc = std::make_unique<QTextDocument>();
     QTextCursor cursor(doc.get());
-    rtf::insert(cursor, rtf);
+    rtf::insert(cursor, rtf, keep);
     return doc;
 }
 
-// The text with block breaks as '\n' and nothing else changed (unlike
-// toPlainText(), which turns no-break spaces into spaces).
+// The text as shown, with block breaks as '\n' and nothing else changed
+// (unlike toPlainText(), which turns no-break spaces into spaces); the
+// anchors of kept groups show nothing.
 QString plainText(const QTextDocument &doc)
 {
     QStringList blocks;
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
-        blocks.append(block.text());
+        blocks.append(block.text().remove(QChar(rtf::kAnchor)));
     return blocks.join('\n');
+}
+
+// The source each anchor keeps, in order; the header's own groups last,
+// since that is where they are written.
+QList<QVariant> keptSources(const QTextDocument &doc)
+{
+    QList<QVariant> kept, header;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            QList<QVariant> &list = f.intProperty(rtf::KeptKind) == int(rtf::Kept::HeaderGroup) ? header : kept;
+            if (rtf::isAnchor(f)) {
+                for (qsizetype n = it.fragment().text().count(QChar(rtf::kAnchor)); n > 0; --n)
+                    list.append(f.property(rtf::KeptSource));
+            }
+        }
+    }
+    return kept + header;
 }
 
 QString textOf(const QByteArray &rtf)
@@ -45,7 +65,7 @@ QString textOf(const QByteArray &rtf)
 // The format of the first character of the first occurrence of a word.
 QTextCharFormat formatOf(const QTextDocument &doc, const QString &word)
 {
-    const int at = plainText(doc).indexOf(word);
+    const int at = int(doc.toRawText().indexOf(word));
     if (at < 0)
         return {};
     QTextCursor cursor(const_cast<QTextDocument *>(&doc));
@@ -162,6 +182,8 @@ private slots:
     void readsSamples_data();
     void readsSamples();
     void survivesEveryTruncation();
+    void keepsWhatItCannotShow();
+    void keptSourceSurvivesRewriting();
     void survivesMalformedInput_data();
     void survivesMalformedInput();
     void survivesDeepNesting();
@@ -371,7 +393,79 @@ void TestRtf::survivesEveryTruncation()
             const QByteArray prefix = data.left(length);
             const QString text = textOf(prefix);
             QVERIFY2(text.size() <= prefix.size(), qPrintable(name));
+            // What is kept of a cut group never swallows what the writer
+            // writes after it (the fuzzer tries the large files).
+            if (data.size() > 65536)
+                continue;
+            const QByteArray written = rtf::write(*read(prefix, rtf::Keep::GroupsAndHeader));
+            QVERIFY2(rtf::isCompleteDocument(written), qPrintable(name + QString::number(length)));
         }
+    }
+}
+
+void TestRtf::keepsWhatItCannotShow()
+{
+    // Notes as a rich-edit control writes them, with what this control
+    // can't show: a picture, a link's target, a table, hidden text, a
+    // bookmark and a style sheet.
+    const QByteArray note =
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\nouicompat{\\fonttbl{\\f0\\fnil\\fcharset0 Calibri;}}\r\n"
+        "{\\colortbl ;\\red0\\green0\\blue255;}\r\n{\\stylesheet{\\s0 Normal;}}\r\n"
+        "{\\*\\generator Riched20 10.0.19041}\\viewkind4\\uc1\\pard\\f0\\fs22 Logo: "
+        "{\\pict\\pngblip\\picw10\\pich10 89504e470d0a1a0a}\\par\r\n"
+        "See {\\field{\\*\\fldinst{HYPERLINK \"https://example.com/a\"}}{\\fldrslt{\\ul\\cf1 the site}}} now.\\par\r\n"
+        "\\trowd\\trgaph108\\cellx1000\\cellx2000\\pard\\intbl one\\cell two\\cell\\row\r\n"
+        "\\pard secret: {\\v hidden words}end{\\*\\bkmkstart b1}{\\*\\bkmkend b1}\\par\r\n}\r\n";
+    const QString shown = "Logo: \nSee the site now.\none\ttwo\nsecret: end\n";
+    QCOMPARE(plainText(*read(note)), shown);
+    auto doc = read(note, rtf::Keep::GroupsAndHeader);
+    QCOMPARE(plainText(*doc), shown);
+    QCOMPARE(formatOf(*doc, "the site").anchorHref(), QString("https://example.com/a"));
+
+    // Edited around all of it: everything is written back where it was.
+    auto edit = [&](const QString &before, const QString &insert) {
+        QTextCursor c(doc.get());
+        c.setPosition(int(doc->toRawText().indexOf(before)));
+        c.insertText(insert);
+    };
+    edit(": ", "s");
+    edit("site", "whole ");
+    edit("two", "2 ");
+    edit("end", "the ");
+    const QByteArray written = rtf::write(*doc);
+    for (const char *kept : {"Logos: {\\pict\\pngblip\\picw10\\pich10 89504e470d0a1a0a}\\par",
+                             "{\\field{\\*\\fldinst{HYPERLINK \"https://example.com/a\"}}{\\fldrslt",
+                             "\\trowd\\trgaph108\\cellx1000\\cellx2000\\pard\\intbl one\\cell 2 two\\cell\\row",
+                             "secret: {\\v hidden words}the end{\\*\\bkmkstart b1}{\\*\\bkmkend b1}",
+                             "{\\stylesheet{\\s0 Normal;}}\r\n{\\*\\generator Quillet Lite;}"})
+        QVERIFY2(written.contains(kept), kept);
+    QVERIFY(!written.contains("Riched20"));
+    const auto back = read(written, rtf::Keep::GroupsAndHeader);
+    QCOMPARE(plainText(*back), QString("Logos: \nSee the whole site now.\none\t2 two\nsecret: the end\n"));
+    QCOMPARE(formatOf(*back, "whole site").anchorHref(), QString("https://example.com/a"));
+    QCOMPARE(keptSources(*back), keptSources(*doc));
+    QCOMPARE(rtf::write(*back), written);
+
+    // Deleted, the picture's anchor takes the picture with it.
+    QTextCursor c(doc.get());
+    c.setPosition(int(doc->toRawText().indexOf(QChar(rtf::kAnchor), doc->toRawText().indexOf("Logos"))));
+    c.deleteChar();
+    QVERIFY(!rtf::write(*doc).contains("\\pict"));
+    QVERIFY(rtf::write(*doc).contains("{\\v hidden words}"));
+}
+
+void TestRtf::keptSourceSurvivesRewriting()
+{
+    // Every sample, read keeping everything and written, reads back to the
+    // same text and the same kept source, and is written the same again.
+    for (const QString &name : sampleNames()) {
+        const auto first = read(readSample(name), rtf::Keep::GroupsAndHeader);
+        const QByteArray written = rtf::write(*first);
+        const auto second = read(written, rtf::Keep::GroupsAndHeader);
+        QVERIFY2(plainText(*second) == plainText(*first), qPrintable(name));
+        QVERIFY2(plainText(*first) == plainText(*read(readSample(name))), qPrintable(name));
+        QVERIFY2(keptSources(*second) == keptSources(*first), qPrintable(name));
+        QVERIFY2(rtf::write(*second) == written, qPrintable(name));
     }
 }
 

@@ -11,11 +11,19 @@
 #include "platform/twips.h"
 #include "tools/sidewindows.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPointer>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+#include <QTextDocument>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using platform::readSetting;
@@ -34,6 +42,23 @@ struct Expect
     const char *file;
     const char *prefix;
     int width, height;
+};
+
+// Notes as a rich-edit control writes them, with what the pane can't show:
+// a picture, a link's target, a table's rows and hidden text.
+const QByteArray kRichNotes =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0\\nouicompat{\\fonttbl{\\f0\\fnil\\fcharset0 Calibri;}}\r\n"
+    "{\\colortbl ;\\red0\\green0\\blue255;}\r\n"
+    "{\\*\\generator Riched20 10.0.19041}\\viewkind4\\uc1\\pard\\f0\\fs22 "
+    "{\\pict\\pngblip\\picw10\\pich10 89504e470d0a1a0a}\\par\r\n"
+    "{\\field{\\*\\fldinst{HYPERLINK \"https://example.com/\"}}{\\fldrslt{\\ul\\cf1 site}}}\\par\r\n"
+    "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell b\\cell\\row\r\n"
+    "\\pard{\\v hidden}end\\par\r\n}\r\n";
+const char *const kRichNotesKept[] = {
+    "{\\pict\\pngblip\\picw10\\pich10 89504e470d0a1a0a}",
+    "{\\field{\\*\\fldinst{HYPERLINK \"https://example.com/\"}}{\\fldrslt",
+    "\\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell b\\cell\\row",
+    "{\\v hidden}end",
 };
 
 const Expect kCodeKeeper = {"mnuholder", "Sholder", "Code Keeper", "rtfText", "sholder.qz", "sholder", 3375, 4815};
@@ -82,6 +107,27 @@ QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ino_t inode(const QString &path)
+{
+    struct stat st{};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The link target of the text at a position of Text.
+QString linkAt(RichTextBox *box, int position)
+{
+    QTextCursor c(box->document());
+    c.setPosition(box->toDocumentPosition(position) + 1);
+    return c.charFormat().anchorHref();
+}
+
+// Pastes with the control's own key, as the user does.
+void paste(RichTextBox *box, QMimeData *data)
+{
+    QGuiApplication::clipboard()->setMimeData(data);
+    QTest::keySequence(box, QKeySequence::Paste);
 }
 
 void select(RichTextBox *box, int start, int length)
@@ -226,6 +272,99 @@ private Q_SLOTS:
                      QString(expected + QChar::LineSeparator + u'x').replace(u'\n', QChar::ParagraphSeparator));
             closeWindow(w);
         }
+    }
+
+    void notesKeepWhatThePaneCannotShow()
+    {
+        EditorFixture f;
+        const QString path = contentPath(f, kCodeKeeper);
+        writeFile(path, kRichNotes);
+        const ino_t written = inode(path);
+        QPointer<QWidget> w = open(f, kCodeKeeper);
+        RichTextBox *box = pane(w, kCodeKeeper);
+        const QString shown = box->Text();
+        QCOMPARE(QString(shown).remove(QChar(0xFFFC)), QStringLiteral("\r\nsite\r\na\tb\r\nend\r\n"));
+        QCOMPARE(linkAt(box, int(shown.indexOf(QLatin1String("site")))), QStringLiteral("https://example.com/"));
+        // The picture shows as a box; the row's definition takes no room.
+        auto width = [&](int at) {
+            const QTextBlock block = box->document()->findBlock(at);
+            const QTextLine line = block.layout()->lineForTextPosition(at - block.position());
+            return line.cursorToX(at - block.position() + 1) - line.cursorToX(at - block.position());
+        };
+        QVERIFY(width(box->toDocumentPosition(int(shown.indexOf(QChar(0xFFFC))))) > 10);
+        QCOMPARE(width(box->toDocumentPosition(int(shown.indexOf(QLatin1String("a\tb"))) - 1)), 0.0);
+
+        // Closed unchanged: the file is not written at all.
+        closeWindow(w);
+        QVERIFY(!w);
+        QCOMPARE(fileBytes(path), kRichNotes);
+        QCOMPARE(inode(path), written);
+
+        // Edited around it, all of it is written back where it was.
+        w = open(f, kCodeKeeper);
+        box = pane(w, kCodeKeeper);
+        box->setSelStart(int(shown.indexOf(QLatin1String("end"))));
+        box->setFocus();
+        QTest::keyClicks(box, QStringLiteral("the "));
+        box->setSelStart(int(shown.indexOf(QLatin1String("\tb"))) + 1);
+        QTest::keyClicks(box, QStringLiteral("x"));
+        closeWindow(w);
+        const QByteArray saved = fileBytes(path);
+        for (const char *kept : kRichNotesKept)
+            QVERIFY2(saved.contains(QByteArray(kept).replace("b\\cell", "xb\\cell").replace("}end", "}the end")),
+                     saved.constData());
+        w = open(f, kCodeKeeper);
+        box = pane(w, kCodeKeeper);
+        QCOMPARE(QString(box->Text()).remove(QChar(0xFFFC)), QStringLiteral("\r\nsite\r\na\txb\r\nthe end\r\n"));
+        QCOMPARE(linkAt(box, int(box->Text().indexOf(QLatin1String("site")))), QStringLiteral("https://example.com/"));
+        QCOMPARE(f.ui.unexpected, 0);
+    }
+
+    void pasteKeepsFormattingInNotesOnly()
+    {
+        EditorFixture f;
+        auto page = [] {
+            auto *data = new QMimeData;
+            data->setHtml(QStringLiteral("<b>bold</b> <a href=\"https://example.com/\">link</a> "
+                                         "<span style=\"color:#ff0000; font-size:20pt\">red</span>"));
+            data->setText(QStringLiteral("bold link red"));
+            return data;
+        };
+        QPointer<QWidget> w = open(f, kCodeKeeper);
+        RichTextBox *box = pane(w, kCodeKeeper);
+        box->setFocus();
+        paste(box, page());
+        QCOMPARE(box->Text(), QStringLiteral("bold link red"));
+        select(box, 0, 4);
+        QVERIFY(box->SelBold());
+        QCOMPARE(linkAt(box, 5), QStringLiteral("https://example.com/"));
+        select(box, 10, 3);
+        QVERIFY(!box->SelBold());
+        QCOMPARE(box->SelColor(), quint32(0x0000FF));
+        QCOMPARE(box->SelFontSize(), 20.0);
+
+        // Rich text on the clipboard, as a word processor puts it there.
+        box->setSelStart(int(box->Text().size()));
+        auto *rich = new QMimeData;
+        rich->setData(QStringLiteral("text/rtf"), "{\\rtf1 {\\i  italic}{\\pict 00}}");
+        rich->setText(QStringLiteral(" italic"));
+        paste(box, rich);
+        QCOMPARE(QString(box->Text()).remove(QChar(0xFFFC)), QStringLiteral("bold link red italic"));
+        select(box, 15, 1);
+        QVERIFY(box->textCursor().charFormat().fontItalic());
+        closeWindow(w);
+        const QByteArray saved = fileBytes(contentPath(f, kCodeKeeper));
+        QVERIFY2(saved.contains("{\\field{\\*\\fldinst{HYPERLINK \"https://example.com/\"}}"), saved.constData());
+        QVERIFY2(saved.contains("{\\pict 00}"), saved.constData());
+
+        // A document window holds a plain text file: it takes the text.
+        f.newDocument();
+        RichTextBox *text = f.activeText();
+        text->setFocus();
+        paste(text, page());
+        QCOMPARE(text->Text(), QStringLiteral("bold link red"));
+        select(text, 0, 4);
+        QVERIFY(!text->SelBold());
     }
 
     void geometryStoredAndRestoredExactly()
